@@ -1,0 +1,201 @@
+#include "harness.hpp"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace harness {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir()
+{
+    std::string pattern = (fs::temp_directory_path() / "lesson-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot make a temporary directory");
+    }
+    path_ = pattern;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+Uint32 Frame::pixel(int x, int y) const
+{
+    const int bytes = SDL_BYTESPERPIXEL(format);
+    const std::uint8_t* p =
+        pixels.data() + static_cast<std::size_t>(y) * pitch + static_cast<std::size_t>(x) * bytes;
+    Uint32 value = 0;
+    std::memcpy(&value, p, static_cast<std::size_t>(bytes)); // little-endian host
+    return value;
+}
+
+namespace {
+
+std::string read_file(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> split_lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+bool read_frame(const fs::path& path, Frame& frame)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string tag;
+    if (!(in >> tag >> frame.width >> frame.height >> frame.pitch >> frame.format) ||
+        tag != "FRAME") {
+        return false;
+    }
+    in.get(); // the newline after the header
+    frame.pixels.resize(static_cast<std::size_t>(frame.pitch) * frame.height);
+    in.read(reinterpret_cast<char*>(frame.pixels.data()),
+            static_cast<std::streamsize>(frame.pixels.size()));
+    return static_cast<std::size_t>(in.gcount()) == frame.pixels.size();
+}
+
+} // namespace
+
+Result run(const std::string& program, const Options& options)
+{
+    TempDir work;
+    const fs::path out_path = work.path() / "stdout.txt";
+    const fs::path err_path = work.path() / "stderr.txt";
+    const fs::path log_path = work.path() / "calls.log";
+    const fs::path frame_path = work.path() / "frame.raw";
+    const fs::path cwd = work.path() / "cwd";
+    fs::create_directory(cwd);
+
+    std::vector<std::pair<std::string, std::string>> env = {
+        {"SDL_VIDEODRIVER", "dummy"},
+        // Sanitizer reports get exit codes no lesson uses, so they can't pass as
+        // an expected failure exit. The seam is preloaded before the sanitizer runtime.
+        {"ASAN_OPTIONS", "verify_asan_link_order=0:exitcode=86:detect_leaks=1"},
+        {"UBSAN_OPTIONS", "halt_on_error=1:exitcode=87:print_stacktrace=1"},
+        {"LSAN_OPTIONS", "exitcode=88"},
+    };
+    if (options.seam) {
+        env.emplace_back("LD_PRELOAD", SDL_SEAM_PATH);
+        env.emplace_back("SEAM_LOG", log_path.string());
+        env.emplace_back("SEAM_FRAME", frame_path.string());
+    }
+    env.insert(env.end(), options.env.begin(), options.env.end());
+
+    std::vector<std::string> argv_text = {program};
+    argv_text.insert(argv_text.end(), options.args.begin(), options.args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : argv_text) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (pid == 0) {
+        // The child: only async-signal-safe work would be strictly proper here,
+        // but the test process is single-threaded.
+        for (const auto& [name, value] : env) {
+            setenv(name.c_str(), value.c_str(), 1);
+        }
+        unsetenv("SDL_VIDEO_DUMMY_SAVE_FRAMES");
+        int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int in = open("/dev/null", O_RDONLY);
+        if (out < 0 || err < 0 || in < 0 || chdir(cwd.c_str()) != 0) {
+            _exit(127);
+        }
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+    }
+    Result result;
+    result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (WIFEXITED(status)) {
+        result.exit_code = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.signal = WTERMSIG(status);
+    }
+    result.out = read_file(out_path);
+    result.lines = split_lines(result.out);
+    result.err = read_file(err_path);
+    result.calls = split_lines(read_file(log_path));
+    Frame frame;
+    if (fs::exists(frame_path) && read_frame(frame_path, frame)) {
+        result.frame = std::move(frame);
+    }
+    return result;
+}
+
+std::vector<std::string> calls_named(const Result& result, const std::string& name)
+{
+    std::vector<std::string> found;
+    for (const std::string& call : result.calls) {
+        if (call.rfind(name + " ", 0) == 0 || call == name) {
+            found.push_back(call);
+        }
+    }
+    return found;
+}
+
+int call_index(const Result& result, const std::string& prefix)
+{
+    for (std::size_t i = 0; i < result.calls.size(); ++i) {
+        if (result.calls[i].rfind(prefix, 0) == 0) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+::testing::AssertionResult ran_clean(const Result& result)
+{
+    if (result.signal != 0) {
+        return ::testing::AssertionFailure() << "killed by signal " << result.signal;
+    }
+    if (result.err.find("Sanitizer") != std::string::npos ||
+        result.err.find("runtime error:") != std::string::npos) {
+        return ::testing::AssertionFailure() << "sanitizer report:\n" << result.err;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+std::string pointer_text(const void* pointer)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%p", pointer);
+    return text;
+}
+
+} // namespace harness

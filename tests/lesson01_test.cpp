@@ -1,0 +1,172 @@
+// lesson01, run as a program: what it prints, how it exits, what it presents.
+
+#include "harness.hpp"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using harness::call_index;
+using harness::calls_named;
+using harness::Options;
+using harness::pointer_text;
+using harness::ran_clean;
+using harness::run;
+
+const std::string LESSON01 = LESSON01_PATH;
+const std::string NULL_POINTER = pointer_text(nullptr);
+
+// Everything after "<label>: " on a printed line.
+std::string after(const std::string& line, const std::string& label)
+{
+    return line.rfind(label, 0) == 0 ? line.substr(label.size()) : "<no '" + label + "'>";
+}
+
+// The pointer the seam logged for `call`, e.g. "SDL_CreateWindow 0x55..." -> "0x55...".
+std::string logged_pointer(const harness::Result& result, const std::string& call)
+{
+    auto calls = calls_named(result, call);
+    if (calls.size() != 1) {
+        return "<" + call + " called " + std::to_string(calls.size()) + " times>";
+    }
+    std::string rest = calls[0].substr(call.size() + 1);
+    return rest.substr(0, rest.find(' '));
+}
+
+TEST(Lesson01, PaintsEveryPixelOrangeShowsItOnceAndHoldsTwoSeconds)
+{
+    // Arguments are accepted and ignored.
+    Options options;
+    options.args = {"--help", "ignored argument"};
+    auto result = run(LESSON01, options);
+
+    ASSERT_TRUE(ran_clean(result));
+    EXPECT_EQ(result.exit_code, 0);
+    ASSERT_EQ(result.lines.size(), 2u) << result.out;
+    const std::string window = logged_pointer(result, "SDL_CreateWindow");
+    const std::string surface = logged_pointer(result, "SDL_GetWindowSurface");
+    EXPECT_NE(window, NULL_POINTER);
+    EXPECT_NE(surface, NULL_POINTER);
+    EXPECT_EQ(result.lines[0], "window pointer values: " + window);
+    EXPECT_EQ(result.lines[1], "lesson init: screen pointer values: " + surface);
+
+    // The window the lesson asked for.
+    auto created = calls_named(result, "SDL_CreateWindow");
+    ASSERT_EQ(created.size(), 1u);
+    EXPECT_NE(created[0].find("\"SDL Tutorial\" 640x480 at 536805376,536805376 flags 0x4"),
+              std::string::npos)
+        << created[0];
+
+    // One picture presented: all 640x480 pixels the orange in the surface's format.
+    ASSERT_TRUE(result.frame.has_value());
+    const harness::Frame& frame = *result.frame;
+    ASSERT_EQ(frame.width, 640);
+    ASSERT_EQ(frame.height, 480);
+    SDL_PixelFormat* format = SDL_AllocFormat(frame.format);
+    ASSERT_NE(format, nullptr);
+    const Uint32 orange = SDL_MapRGB(format, 238, 118, 33);
+    const Uint32 colour_bits = format->Rmask | format->Gmask | format->Bmask;
+    SDL_FreeFormat(format);
+    int wrong = 0;
+    for (int y = 0; y < frame.height; ++y) {
+        for (int x = 0; x < frame.width; ++x) {
+            wrong += (frame.pixel(x, y) & colour_bits) != (orange & colour_bits);
+        }
+    }
+    EXPECT_EQ(wrong, 0) << "pixels that are not orange";
+
+    // Shown once, then one two-second hold, then the window and SDL go.
+    EXPECT_EQ(calls_named(result, "SDL_UpdateWindowSurface").size(), 1u);
+    EXPECT_EQ(calls_named(result, "SDL_Delay"), std::vector<std::string>{"SDL_Delay 2000"});
+    EXPECT_LT(call_index(result, "SDL_UpdateWindowSurface"), call_index(result, "SDL_Delay"));
+    EXPECT_LT(call_index(result, "SDL_Delay"), call_index(result, "SDL_DestroyWindow " + window));
+    EXPECT_LT(call_index(result, "SDL_DestroyWindow"), call_index(result, "SDL_Quit"));
+    EXPECT_EQ(calls_named(result, "SDL_Quit"),
+              std::vector<std::string>{"SDL_Quit still-running 0"});
+}
+
+TEST(Lesson01, RunsUnaidedOnTheDummyDriverForTwoSeconds)
+{
+    Options options;
+    options.seam = false;
+    auto result = run(LESSON01, options);
+
+    ASSERT_TRUE(ran_clean(result));
+    EXPECT_EQ(result.exit_code, 0);
+    ASSERT_EQ(result.lines.size(), 2u) << result.out;
+    EXPECT_NE(after(result.lines[0], "window pointer values: "), NULL_POINTER);
+    EXPECT_NE(after(result.lines[1], "lesson init: screen pointer values: "), NULL_POINTER);
+    EXPECT_GE(result.seconds, 1.99) << "the picture must be held for 2000 ms";
+}
+
+TEST(Lesson01, LinesReachOutputWhenPrintedEvenIfKilledDuringTheHold)
+{
+    Options options;
+    options.env = {{"SEAM_DELAY", "kill"}};
+    auto result = run(LESSON01, options);
+
+    EXPECT_EQ(result.signal, SIGKILL);
+    ASSERT_EQ(result.lines.size(), 2u)
+        << "output was held back in a buffer: '" << result.out << "'";
+    EXPECT_EQ(result.lines[0].rfind("window pointer values: ", 0), 0u);
+    EXPECT_EQ(result.lines[1].rfind("lesson init: screen pointer values: ", 0), 0u);
+}
+
+// Each failure prints the lines in order, skips the hold, shuts SDL down and exits 1.
+void expect_failed_start(const harness::Result& result, const std::vector<std::string>& lines)
+{
+    EXPECT_TRUE(ran_clean(result));
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_EQ(result.lines, lines);
+    EXPECT_TRUE(calls_named(result, "SDL_Delay").empty()) << "held after a failed start";
+    EXPECT_TRUE(calls_named(result, "SDL_UpdateWindowSurface").empty());
+    EXPECT_EQ(calls_named(result, "SDL_Quit"),
+              std::vector<std::string>{"SDL_Quit still-running 0"});
+}
+
+TEST(Lesson01, VideoThatCannotStart)
+{
+    // With SDL 2.26 a machine without a display falls back to a headless driver,
+    // so ask for one that does not exist.
+    Options options;
+    options.env = {{"SDL_VIDEODRIVER", "no-such-driver"}};
+    auto result = run(LESSON01, options);
+
+    ASSERT_EQ(result.lines.size(), 4u) << result.out;
+    const std::string error = after(result.lines[0], "SDL init: unable to start: ");
+    EXPECT_NE(error.find("no-such-driver"), std::string::npos) << error;
+    expect_failed_start(result, {"SDL init: unable to start: " + error,
+                                 "window pointer values: " + NULL_POINTER, "Falha ao criar window",
+                                 "SDL_Init failed: " + error});
+    EXPECT_TRUE(calls_named(result, "SDL_CreateWindow").empty());
+}
+
+TEST(Lesson01, WindowThatCannotBeCreated)
+{
+    Options options;
+    options.env = {{"SEAM_FAIL", "create_window"}};
+    auto result = run(LESSON01, options);
+
+    const std::string error = "seam: the window system refused the window";
+    expect_failed_start(result, {"SDL_Init failed ON WINDOW: " + error,
+                                 "window pointer values: " + NULL_POINTER, "Falha ao criar window",
+                                 "SDL_Init failed: " + error});
+}
+
+TEST(Lesson01, WindowWithoutASurfaceIsAFailureNotACrash)
+{
+    Options options;
+    options.env = {{"SEAM_FAIL", "window_surface"}};
+    auto result = run(LESSON01, options);
+
+    const std::string window = logged_pointer(result, "SDL_CreateWindow");
+    EXPECT_NE(window, NULL_POINTER);
+    expect_failed_start(result, {"window pointer values: " + window,
+                                 "lesson init: screen pointer values: " + NULL_POINTER,
+                                 "Falha ao criar window",
+                                 "SDL_Init failed: seam: the window has no surface"});
+    // The window that was made is destroyed before SDL shuts down.
+    EXPECT_LT(call_index(result, "SDL_DestroyWindow " + window), call_index(result, "SDL_Quit"));
+}
+
+} // namespace
