@@ -64,7 +64,9 @@ std::uint8_t to_byte(double value)
 
 class Picture {
 public:
-    Picture() : pixels_(static_cast<std::size_t>(WIDTH) * HEIGHT) {}
+    Picture() : pixels_(static_cast<std::size_t>(WIDTH) * HEIGHT)
+    {
+    }
 
     void set(int x, int y, Rgb colour)
     {
@@ -87,8 +89,9 @@ void paint_background(Picture& picture)
         for (int x = 0; x < WIDTH; ++x) {
             double fx = x / double(WIDTH - 1);
             double fy = y / double(HEIGHT - 1);
-            picture.set(x, y, {to_byte(40 + 180 * fx), to_byte(30 + 150 * fy),
-                               to_byte(210 - 160 * (fx + fy) / 2)});
+            picture.set(x, y,
+                        {to_byte(40 + 180 * fx), to_byte(30 + 150 * fy),
+                         to_byte(210 - 160 * (fx + fy) / 2)});
         }
     }
 }

@@ -1,0 +1,32 @@
+#!/bin/sh
+# The checkout may live under any directory name: build a copy of the project under
+# one with spaces, quotes, '$', '&', '%', brackets and non-ASCII letters, and check
+# that its lesson02 finds its image there.
+# Usage: build_in_unusual_path.sh <cmake> <source dir>
+set -u
+cmake=$1 source=$2
+work=$(mktemp -d) || exit 1
+trap 'rm -rf "$work"' EXIT
+
+odd="$work/lições de SDL \$HOME & 'aspas' 100% [x] (y)"
+mkdir -p "$odd/src"
+cp -R "$source/CMakeLists.txt" "$source/cmake" "$source/lessons" "$source/resources" \
+      "$source/tools" "$odd/src/" || exit 1
+
+if ! "$cmake" -S "$odd/src" -B "$odd/build" -DBUILD_TESTING=OFF >"$work/log" 2>&1 ||
+   ! "$cmake" --build "$odd/build" --target lesson02 >>"$work/log" 2>&1; then
+    echo "FAIL: cannot build under '$odd':"
+    cat "$work/log"
+    exit 1
+fi
+
+# Without the image lesson02 prints two lines and exits 1; with it, nothing and 0.
+cd "$work" || exit 1
+output=$(SDL_VIDEODRIVER=dummy "$odd/build/bin/lesson02" 2>&1)
+status=$?
+if [ "$status" -ne 0 ] || [ -n "$output" ]; then
+    echo "FAIL: lesson02 under '$odd' exited $status and printed:"
+    echo "$output"
+    exit 1
+fi
+echo "ok: built and ran under '$odd'"
