@@ -1,28 +1,38 @@
 #!/bin/sh
 # Quick start, part one: installs what is missing, builds the lessons in
-# build/run/ and runs each of them in turn.
+# build/run/ and runs each of them in turn. On a desktop their windows show; on
+# a machine with no display they run on a virtual X server instead, and a
+# screenshot of each window is saved in build/run/screenshots/.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/run"
 
-"$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev
+headless=false
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    headless=true
+fi
 
-log="$build/build.log"
+if $headless; then
+    "$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev libpng-dev xvfb
+else
+    "$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev
+fi
+
 mkdir -p "$build"
 if ! { cmake -S "$root" -B "$build" -DBUILD_TESTING=OFF &&
-       cmake --build "$build" --parallel 2; } >"$log" 2>&1; then
-    cat "$log"
-    echo "The build failed; the log above is also in $log" >&2
+       cmake --build "$build" --parallel 2; } >"$build/build.log" 2>&1; then
+    cat "$build/build.log"
+    echo "The build failed; its log is in $build/build.log" >&2
     exit 1
 fi
 
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${SDL_VIDEODRIVER:-}" ]; then
-    echo "No display: running the lessons on SDL's headless 'dummy' driver."
-    SDL_VIDEODRIVER=dummy
-    export SDL_VIDEODRIVER
+if $headless; then
+    echo "No display here: running the lessons on a virtual X server."
+    SDL_VIDEODRIVER=x11 sh "$root/scripts/with_xvfb.sh" \
+        sh "$root/scripts/shoot_lessons.sh" "$build/bin" "$build/screenshots"
+else
+    for lesson in "$build"/bin/lesson[0-9]*; do
+        echo "== $(basename "$lesson")"
+        "$lesson"
+    done
 fi
-
-for lesson in "$build"/bin/lesson[0-9]*; do
-    echo "== $(basename "$lesson")"
-    "$lesson"
-done

@@ -5,7 +5,8 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-"$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev libgtest-dev valgrind clang-format
+"$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev libgtest-dev valgrind clang-format \
+    libpng-dev xvfb
 
 suite() { # <build dir> <cmake options...>
     dir="$1"

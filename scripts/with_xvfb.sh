@@ -1,0 +1,38 @@
+#!/bin/sh
+# Runs a command with DISPLAY set to a fresh virtual X server (Xvfb) of its own,
+# then stops the server. Exits with the command's status, or 77 when there is
+# no Xvfb to start.
+# Usage: with_xvfb.sh <command> [args...]
+set -u
+
+if ! command -v Xvfb >/dev/null 2>&1; then
+    echo "with_xvfb: Xvfb is not installed (Debian package xvfb)" >&2
+    exit 77
+fi
+
+work=$(mktemp -d) || exit 1
+# -displayfd picks a free display number and writes it once the server is ready.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/log" &
+server=$!
+tries=0
+while [ ! -s "$work/display" ]; do
+    tries=$((tries + 1))
+    if [ "$tries" -gt 400 ] || ! kill -0 "$server" 2>/dev/null; then
+        echo "with_xvfb: Xvfb did not start:" >&2
+        cat "$work/log" >&2
+        kill "$server" 2>/dev/null
+        rm -rf "$work"
+        exit 1
+    fi
+    sleep 0.05
+done
+DISPLAY=":$(cat "$work/display")"
+export DISPLAY
+
+"$@"
+status=$?
+
+kill "$server" 2>/dev/null
+wait "$server" 2>/dev/null
+rm -rf "$work"
+exit "$status"

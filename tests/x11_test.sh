@@ -1,0 +1,26 @@
+#!/bin/sh
+# Runs a lesson on a real X server (Xvfb, SDL's x11 driver) and checks what the
+# server shows against the lesson's committed screenshot; see window_shot.
+# Skipped (exit 77), saying why, where Xvfb or window_shot is missing; in CI that
+# is a failure instead.
+# Usage: x11_test.sh <window_shot> <expected.png> <lesson program>
+set -u
+shot=$1 expected=$2 lesson=$3
+here=$(cd "$(dirname "$0")" && pwd)
+
+skip() {
+    echo "SKIPPED: $1"
+    if [ "${CI:-}" = true ]; then
+        echo "FAIL: CI must run the X server test"
+        exit 1
+    fi
+    exit 77
+}
+[ -x "$shot" ] || skip "window_shot was not built (it needs the X11 and libpng development files)"
+command -v Xvfb >/dev/null 2>&1 || skip "Xvfb is not installed (Debian package xvfb)"
+
+cd "$(mktemp -d)" || exit 1
+SDL_VIDEODRIVER=x11 sh "$here/../scripts/with_xvfb.sh" "$shot" check "$expected" -- "$lesson"
+status=$?
+[ -f window_shot_actual.png ] && echo "What the window showed instead: $PWD/window_shot_actual.png"
+exit "$status"

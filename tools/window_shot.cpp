@@ -1,0 +1,348 @@
+// Finds a lesson's "SDL Tutorial" window on an X server and photographs it.
+//
+//   window_shot save <out.png>
+//       Waits for the window, waits a second into the lesson's two-second hold,
+//       and saves what the server shows in it as a PNG.
+//   window_shot check <expected.png> -- <program> [args...]
+//       Starts the program and checks, on the server, that its window is mapped,
+//       titled "SDL Tutorial", 640x480, and shows exactly the expected picture;
+//       then asks the window to close, as a window manager's close button does,
+//       and checks that the program still holds its picture for 2000 ms and
+//       exits 0.
+//
+// Exits 0 when all is well, 1 with a reason on standard error otherwise.
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <png.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const char* const TITLE = "SDL Tutorial";
+
+using Clock = std::chrono::steady_clock;
+
+struct Picture {
+    unsigned width = 0;
+    unsigned height = 0;
+    std::vector<unsigned char> rgb; // three bytes a pixel, rows top to bottom
+};
+
+void sleep_ms(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+double seconds_since(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::string window_title(Display* display, Window window)
+{
+    // The EWMH title (UTF-8) first, then the classic WM_NAME.
+    Atom net_wm_name = XInternAtom(display, "_NET_WM_NAME", False);
+    Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string title;
+    if (XGetWindowProperty(display, window, net_wm_name, 0, 1024, False, utf8, &type, &format,
+                           &count, &after, &data) == Success &&
+        data != nullptr) {
+        title.assign(reinterpret_cast<char*>(data), count);
+        XFree(data);
+        return title;
+    }
+    char* name = nullptr;
+    if (XFetchName(display, window, &name) && name != nullptr) {
+        title = name;
+        XFree(name);
+    }
+    return title;
+}
+
+// The first viewable window titled TITLE, searched depth first from `parent`.
+Window find_window(Display* display, Window parent)
+{
+    Window root = 0, up = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, parent, &root, &up, &children, &count)) {
+        return 0;
+    }
+    Window found = 0;
+    for (unsigned i = 0; i < count && found == 0; ++i) {
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(display, children[i], &attributes) &&
+            attributes.map_state == IsViewable && window_title(display, children[i]) == TITLE) {
+            found = children[i];
+        } else {
+            found = find_window(display, children[i]);
+        }
+    }
+    if (children != nullptr) {
+        XFree(children);
+    }
+    return found;
+}
+
+// Ignore errors from windows that vanish while we look at them.
+int ignore_x_error(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
+bool grab(Display* display, Window window, Picture& picture)
+{
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes)) {
+        return false;
+    }
+    XImage* image = XGetImage(display, window, 0, 0, static_cast<unsigned>(attributes.width),
+                              static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        return false;
+    }
+    auto channel = [](unsigned long pixel, unsigned long mask) {
+        int shift = 0;
+        while (mask != 0 && (mask & 1) == 0) {
+            mask >>= 1;
+            ++shift;
+        }
+        return static_cast<unsigned char>(((pixel >> shift) & mask) * 255 / (mask ? mask : 1));
+    };
+    picture.width = static_cast<unsigned>(image->width);
+    picture.height = static_cast<unsigned>(image->height);
+    picture.rgb.resize(std::size_t(picture.width) * picture.height * 3);
+    std::size_t i = 0;
+    for (int y = 0; y < image->height; ++y) {
+        for (int x = 0; x < image->width; ++x) {
+            unsigned long pixel = XGetPixel(image, x, y);
+            picture.rgb[i++] = channel(pixel, image->red_mask);
+            picture.rgb[i++] = channel(pixel, image->green_mask);
+            picture.rgb[i++] = channel(pixel, image->blue_mask);
+        }
+    }
+    XDestroyImage(image);
+    return true;
+}
+
+bool write_png(const Picture& picture, const char* path)
+{
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = picture.width;
+    image.height = picture.height;
+    image.format = PNG_FORMAT_RGB;
+    return png_image_write_to_file(&image, path, 0, picture.rgb.data(), 0, nullptr) != 0;
+}
+
+bool read_png(const char* path, Picture& picture)
+{
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path)) {
+        return false;
+    }
+    image.format = PNG_FORMAT_RGB;
+    picture.width = image.width;
+    picture.height = image.height;
+    picture.rgb.resize(PNG_IMAGE_SIZE(image));
+    return png_image_finish_read(&image, nullptr, picture.rgb.data(), 0, nullptr) != 0;
+}
+
+// Pixels that differ between two pictures of the same size.
+long differences(const Picture& a, const Picture& b)
+{
+    if (a.width != b.width || a.height != b.height) {
+        return -1;
+    }
+    long count = 0;
+    for (std::size_t i = 0; i < a.rgb.size(); i += 3) {
+        count += std::memcmp(&a.rgb[i], &b.rgb[i], 3) != 0;
+    }
+    return count;
+}
+
+Display* open_display()
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        std::fprintf(stderr, "window_shot: cannot open the X display '%s'\n",
+                     std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "");
+        std::exit(1);
+    }
+    XSetErrorHandler(ignore_x_error);
+    return display;
+}
+
+// Polls for the window until `timeout` seconds pass or `still_running` says no.
+template <typename Running>
+Window wait_for_window(Display* display, double timeout, Running running)
+{
+    const auto start = Clock::now();
+    while (seconds_since(start) < timeout && running()) {
+        Window window = find_window(display, DefaultRootWindow(display));
+        if (window != 0) {
+            return window;
+        }
+        sleep_ms(5);
+    }
+    return 0;
+}
+
+int save(const char* out)
+{
+    Display* display = open_display();
+    Window window = wait_for_window(display, 20.0, [] { return true; });
+    if (window == 0) {
+        std::fprintf(stderr, "window_shot: no \"%s\" window appeared\n", TITLE);
+        return 1;
+    }
+    sleep_ms(1000); // well inside the two-second hold
+    Picture picture;
+    if (!grab(display, window, picture) || !write_png(picture, out)) {
+        std::fprintf(stderr, "window_shot: could not photograph the window into %s\n", out);
+        return 1;
+    }
+    XCloseDisplay(display);
+    return 0;
+}
+
+int check(const char* expected_path, char** program)
+{
+    Picture expected;
+    if (!read_png(expected_path, expected)) {
+        std::fprintf(stderr, "window_shot: cannot read %s\n", expected_path);
+        return 1;
+    }
+    Display* display = open_display();
+
+    const pid_t child = fork();
+    if (child == 0) {
+        execv(program[0], program);
+        std::perror("window_shot: exec");
+        _exit(127);
+    }
+    int status = 0;
+    bool exited = false;
+    auto running = [&] {
+        if (!exited && waitpid(child, &status, WNOHANG) == child) {
+            exited = true;
+        }
+        return !exited;
+    };
+
+    int failures = 0;
+    auto fail = [&](const std::string& what) {
+        std::fprintf(stderr, "FAIL: %s\n", what.c_str());
+        ++failures;
+    };
+
+    Window window = wait_for_window(display, 20.0, running);
+    const auto mapped = Clock::now();
+    if (window == 0) {
+        fail(std::string("no viewable window titled \"") + TITLE + "\" appeared");
+    } else {
+        XWindowAttributes attributes;
+        XGetWindowAttributes(display, window, &attributes);
+        if (attributes.width != 640 || attributes.height != 480) {
+            fail("the window is " + std::to_string(attributes.width) + "x" +
+                 std::to_string(attributes.height) + ", not 640x480");
+        }
+
+        // The picture may land a moment after the window maps: look until it matches.
+        Picture shown;
+        long wrong = -2;
+        while (running() && seconds_since(mapped) < 1.5) {
+            if (grab(display, window, shown)) {
+                wrong = differences(shown, expected);
+                if (wrong == 0) {
+                    break;
+                }
+            }
+            sleep_ms(20);
+        }
+        if (wrong != 0) {
+            fail("the window never showed the expected picture (" + std::to_string(wrong) +
+                 " pixels differ at the last look)");
+            write_png(shown, "window_shot_actual.png");
+        }
+
+        // Ask politely, as a window manager's close button does.
+        Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
+        Atom delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
+        Atom* supported = nullptr;
+        int count = 0;
+        bool accepts_delete = false;
+        if (XGetWMProtocols(display, window, &supported, &count)) {
+            for (int i = 0; i < count; ++i) {
+                accepts_delete = accepts_delete || supported[i] == delete_window;
+            }
+            XFree(supported);
+        }
+        if (!accepts_delete) {
+            fail("the window does not take WM_DELETE_WINDOW, so the close request proves nothing");
+        }
+        XEvent event;
+        std::memset(&event, 0, sizeof event);
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = protocols;
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = static_cast<long>(delete_window);
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display, window, False, NoEventMask, &event);
+        XFlush(display);
+    }
+
+    while (running()) {
+        sleep_ms(5);
+    }
+    const double held = seconds_since(mapped);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        fail("the program did not exit with status 0");
+    }
+    if (window != 0 && held < 1.9) {
+        fail("the program ended " + std::to_string(held) +
+             " s after its window appeared: it did not hold its picture for 2000 ms");
+    }
+    XCloseDisplay(display);
+    if (failures == 0) {
+        std::printf("ok: \"%s\" 640x480 showed %s, ignored the close request, held %.2f s, "
+                    "exited 0\n",
+                    TITLE, expected_path, held);
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc == 3 && std::strcmp(argv[1], "save") == 0) {
+        return save(argv[2]);
+    }
+    if (argc >= 5 && std::strcmp(argv[1], "check") == 0 && std::strcmp(argv[3], "--") == 0) {
+        return check(argv[2], argv + 4);
+    }
+    std::fprintf(stderr,
+                 "usage: %s save <out.png>\n"
+                 "       %s check <expected.png> -- <program> [args...]\n",
+                 argv[0], argv[0]);
+    return 2;
+}
