@@ -1,0 +1,25 @@
+// Floor for lesson 01: only the bare SDL calls that lesson makes, on SDL's native
+// window framebuffer. The benchmark compares lesson01 against this.
+
+#include <SDL.h>
+
+int main(int, char*[])
+{
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        return 1;
+    }
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    SDL_Window* window = SDL_CreateWindow("SDL Tutorial", SDL_WINDOWPOS_UNDEFINED,
+                                          SDL_WINDOWPOS_UNDEFINED, 640, 480, SDL_WINDOW_SHOWN);
+    if (window == nullptr) {
+        SDL_Quit();
+        return 1;
+    }
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 238, 118, 33));
+    SDL_UpdateWindowSurface(window);
+    SDL_Delay(2000);
+    SDL_DestroyWindow(window);
+    SDL_Quit();
+    return 0;
+}

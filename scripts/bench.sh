@@ -1,0 +1,32 @@
+#!/bin/sh
+# The benchmark: builds the lessons and their floor programs (Release) in
+# build/bench/, then times each on SDL's dummy driver and on a virtual X server.
+# Usage: bench.sh [runs]   (default 30; the medians are printed)
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build/bench"
+runs=${1:-30}
+
+"$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev xvfb
+mkdir -p "$build"
+if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF &&
+       cmake --build "$build" --parallel 2; } >"$build/build.log" 2>&1; then
+    cat "$build/build.log"
+    exit 1
+fi
+
+bench="$build/bench/bench"
+set -- "$build/bin/lesson01" "$build/bench/floor01" "$build/bin/lesson02" "$build/bench/floor02"
+no_delay="$build/bench/libno_delay.so"
+
+echo "Medians of $runs runs on $(nproc) cores, $(uname -sr), SDL $(dpkg-query -W -f='${Version}' libsdl2-2.0-0 2>/dev/null || echo '?')."
+echo "Run: start to exit without the 2000 ms hold. Memory: peak resident set. Failure: a start-up"
+echo "whose video driver does not exist. Targets: run within 1.05x the floor or +0.5 ms,"
+echo "memory within 1 MiB of the floor, failure under 50 ms (dummy)."
+echo
+echo "| lesson | driver | run ms | floor ms | ratio | MiB | floor MiB | diff MiB | failure ms | floor failure ms | targets met |"
+echo "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---|"
+status=0
+"$bench" "$runs" dummy "$no_delay" "$@" || status=$?
+sh "$root/scripts/with_xvfb.sh" "$bench" "$runs" x11 "$no_delay" "$@" || status=$?
+exit "$status"
