@@ -34,4 +34,6 @@ function(add_lesson name)
         target_link_libraries(${name} PRIVATE SDL2::SDL2main)
     endif()
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}/bin")
+    # The tests run every lesson on a real X server and under valgrind.
+    set_property(GLOBAL APPEND PROPERTY LESSONS ${name})
 endfunction()

@@ -1,10 +1,10 @@
 #!/bin/sh
 # The benchmark: builds the lessons and their floor programs (Release) in
-# build/bench/, then times each on SDL's dummy driver and on a virtual X server.
+# build/benchmark/, then times each on SDL's dummy driver and on a virtual X server.
 # Usage: bench.sh [runs]   (default 30; the medians are printed)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build/bench"
+build="$root/build/benchmark"
 runs=${1:-30}
 
 "$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev xvfb
@@ -15,7 +15,7 @@ if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=O
     exit 1
 fi
 
-bench="$build/bench/bench"
+bench="$build/bench/bench_lessons"
 set -- "$build/bin/lesson01" "$build/bench/floor01" "$build/bin/lesson02" "$build/bench/floor02"
 no_delay="$build/bench/libno_delay.so"
 

@@ -10,8 +10,12 @@ trap 'rm -rf "$work"' EXIT
 
 odd="$work/lições de SDL \$HOME & 'aspas' 100% [x] (y)"
 mkdir -p "$odd/src"
-cp -R "$source/CMakeLists.txt" "$source/cmake" "$source/lessons" "$source/resources" \
-      "$source/tools" "$odd/src/" || exit 1
+for entry in "$source"/*; do
+    case $(basename "$entry") in
+    build*) ;; # build trees are not part of the project
+    *) cp -R "$entry" "$odd/src/" || exit 1 ;;
+    esac
+done
 
 if ! "$cmake" -S "$odd/src" -B "$odd/build" -DBUILD_TESTING=OFF >"$work/log" 2>&1 ||
    ! "$cmake" --build "$odd/build" --target lesson02 >>"$work/log" 2>&1; then

@@ -13,7 +13,7 @@ using harness::pointer_text;
 using harness::ran_clean;
 using harness::run;
 
-const std::string LESSON01 = LESSON01_PATH;
+const std::string LESSON01 = std::string(LESSON_BIN_DIR) + "lesson01";
 const std::string NULL_POINTER = pointer_text(nullptr);
 
 // Everything after "<label>: " on a printed line.

@@ -17,7 +17,7 @@ using harness::pointer_text;
 using harness::ran_clean;
 using harness::run;
 
-const std::string LESSON02 = LESSON02_PATH;
+const std::string LESSON02 = std::string(LESSON_BIN_DIR) + "lesson02";
 const std::string NULL_POINTER = pointer_text(nullptr);
 const std::string IMAGE = std::string(PROJECT_RESOURCES) + "images/hello_world.bmp";
 
