@@ -105,9 +105,11 @@ int main(int argc, char* argv[])
     for (int i = 4; i + 1 < argc; i += 2) {
         const std::string programs[2] = {argv[i], argv[i + 1]};
         std::vector<double> run_ms[2], mib[2], fail_ms[2];
-        // Lesson and floor take turns, so drift on the machine hits both alike.
+        // Lesson and floor take turns, each going first every other round, so
+        // drift on the machine hits both alike.
         for (int r = 0; r < runs; ++r) {
-            for (int p = 0; p < 2; ++p) {
+            for (int turn = 0; turn < 2; ++turn) {
+                const int p = (r + turn) % 2;
                 Sample ok = run_once(programs[p], driver, no_delay);
                 if (ok.status != 0) {
                     std::fprintf(stderr, "%s exited %d on %s\n", programs[p].c_str(), ok.status,

@@ -1,11 +1,11 @@
 #!/bin/sh
 # The benchmark: builds the lessons and their floor programs (Release) in
 # build/benchmark/, then times each on SDL's dummy driver and on a virtual X server.
-# Usage: bench.sh [runs]   (default 30; the medians are printed)
+# Usage: bench.sh [runs]   (default 50; the medians are printed)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/benchmark"
-runs=${1:-30}
+runs=${1:-50}
 
 "$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev xvfb
 mkdir -p "$build"
