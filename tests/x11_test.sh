@@ -20,6 +20,7 @@ skip() {
 command -v Xvfb >/dev/null 2>&1 || skip "Xvfb is not installed (Debian package xvfb)"
 
 cd "$(mktemp -d)" || exit 1
+unset SDL_FRAMEBUFFER_ACCELERATION # the lesson decides how it presents
 SDL_VIDEODRIVER=x11 sh "$here/../scripts/with_xvfb.sh" "$shot" check "$expected" -- "$lesson"
 status=$?
 [ -f window_shot_actual.png ] && echo "What the window showed instead: $PWD/window_shot_actual.png"

@@ -178,6 +178,27 @@ long differences(const Picture& a, const Picture& b)
     return count;
 }
 
+// The first OpenGL library mapped into process `pid`, or "" if none is.
+std::string opengl_library(pid_t pid)
+{
+    std::FILE* maps = std::fopen(("/proc/" + std::to_string(pid) + "/maps").c_str(), "r");
+    if (maps == nullptr) {
+        return "";
+    }
+    std::string found;
+    char line[4096];
+    while (found.empty() && std::fgets(line, sizeof line, maps) != nullptr) {
+        for (const char* name : {"/libGL", "/libEGL", "_dri.so", "/libLLVM"}) {
+            if (std::strstr(line, name) != nullptr) {
+                found = std::strrchr(line, ' ') + 1;
+                found.erase(found.find_last_not_of('\n') + 1);
+            }
+        }
+    }
+    std::fclose(maps);
+    return found;
+}
+
 Display* open_display()
 {
     Display* display = XOpenDisplay(nullptr);
@@ -281,6 +302,14 @@ int check(const char* expected_path, char** program)
             fail("the window never showed the expected picture (" + std::to_string(wrong) +
                  " pixels differ at the last look)");
             write_png(shown, "window_shot_actual.png");
+        }
+
+        // The picture is drawn on the CPU and presented once: OpenGL (Mesa, LLVM)
+        // has no business in the process. Its libraries here mean SDL went through
+        // an OpenGL texture instead of the X11 framebuffer.
+        const std::string gl = opengl_library(child);
+        if (!gl.empty()) {
+            fail("the program loaded OpenGL (" + gl + ") instead of using the X11 framebuffer");
         }
 
         // Ask politely, as a window manager's close button does.

@@ -25,15 +25,15 @@ char* resource_path(const char* path)
         return nullptr;
     }
 
-    // Zero-filled, so the path is terminated whatever its length.
     char* full_path = static_cast<char*>(std::calloc(PATH_BUFFER_SIZE, 1));
     if (full_path == nullptr) {
         SDL_OutOfMemory();
         return nullptr;
     }
 
+    // The directory, then the name with its terminating NUL.
     std::memcpy(full_path, RESOURCES_PATH, root_length);
-    std::memcpy(full_path + root_length, path, name_length);
+    std::memcpy(full_path + root_length, path, name_length + 1);
     return full_path;
 }
 
