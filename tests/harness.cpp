@@ -169,6 +169,16 @@ std::vector<std::string> calls_named(const Result& result, const std::string& na
     return found;
 }
 
+std::string logged_pointer(const Result& result, const std::string& call)
+{
+    auto calls = calls_named(result, call);
+    if (calls.size() != 1) {
+        return "<" + call + " called " + std::to_string(calls.size()) + " times>";
+    }
+    std::string rest = calls[0].substr(call.size() + 1);
+    return rest.substr(0, rest.find(' '));
+}
+
 int call_index(const Result& result, const std::string& prefix)
 {
     for (std::size_t i = 0; i < result.calls.size(); ++i) {

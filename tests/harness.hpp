@@ -64,6 +64,10 @@ Result run(const std::string& program, const Options& options = {});
 // The calls in `calls` that start with `name`.
 std::vector<std::string> calls_named(const Result& result, const std::string& name);
 
+// The pointer the seam logged for the one call to `call`, e.g. "0x55..." from
+// "SDL_CreateWindow 0x55... ...", or a text saying how often it was called.
+std::string logged_pointer(const Result& result, const std::string& call);
+
 // Index of the first call starting with `prefix`, or -1.
 int call_index(const Result& result, const std::string& prefix);
 

@@ -8,6 +8,7 @@ namespace {
 
 using harness::call_index;
 using harness::calls_named;
+using harness::logged_pointer;
 using harness::Options;
 using harness::pointer_text;
 using harness::ran_clean;
@@ -20,17 +21,6 @@ const std::string NULL_POINTER = pointer_text(nullptr);
 std::string after(const std::string& line, const std::string& label)
 {
     return line.rfind(label, 0) == 0 ? line.substr(label.size()) : "<no '" + label + "'>";
-}
-
-// The pointer the seam logged for `call`, e.g. "SDL_CreateWindow 0x55..." -> "0x55...".
-std::string logged_pointer(const harness::Result& result, const std::string& call)
-{
-    auto calls = calls_named(result, call);
-    if (calls.size() != 1) {
-        return "<" + call + " called " + std::to_string(calls.size()) + " times>";
-    }
-    std::string rest = calls[0].substr(call.size() + 1);
-    return rest.substr(0, rest.find(' '));
 }
 
 TEST(Lesson01, PaintsEveryPixelOrangeShowsItOnceAndHoldsTwoSeconds)

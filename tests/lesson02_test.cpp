@@ -12,6 +12,7 @@ namespace {
 namespace fs = std::filesystem;
 using harness::call_index;
 using harness::calls_named;
+using harness::logged_pointer;
 using harness::Options;
 using harness::pointer_text;
 using harness::ran_clean;
@@ -20,17 +21,6 @@ using harness::run;
 const std::string LESSON02 = std::string(LESSON_BIN_DIR) + "lesson02";
 const std::string NULL_POINTER = pointer_text(nullptr);
 const std::string IMAGE = std::string(PROJECT_RESOURCES) + "images/hello_world.bmp";
-
-// The pointer logged for the one call named `call` ("SDL_LoadBMP_RW 0x55..." -> "0x55...").
-std::string logged_pointer(const harness::Result& result, const std::string& call)
-{
-    auto calls = calls_named(result, call);
-    if (calls.size() != 1) {
-        return "<" + call + " called " + std::to_string(calls.size()) + " times>";
-    }
-    std::string rest = calls[0].substr(call.size() + 1);
-    return rest.substr(0, rest.find(' '));
-}
 
 TEST(Lesson02, ShowsTheImageHoldsTwoSecondsAndReleasesInOrder)
 {
