@@ -21,7 +21,14 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo="sudo"
 fi
 echo "Installing:$missing"
-$sudo apt-get update -qq
+log=$(mktemp)
 # shellcheck disable=SC2086 # one word per package
-$sudo env DEBIAN_FRONTEND=noninteractive \
-    apt-get install -y -qq --no-install-recommends $missing >/dev/null
+if ! { $sudo apt-get update -qq &&
+       $sudo env DEBIAN_FRONTEND=noninteractive \
+           apt-get install -y -qq --no-install-recommends $missing; } >"$log" 2>&1; then
+    cat "$log" >&2
+    rm -f "$log"
+    echo "Could not install:$missing" >&2
+    exit 1
+fi
+rm -f "$log"
