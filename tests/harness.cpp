@@ -97,7 +97,7 @@ Result run(const std::string& program, const Options& options)
         {"LSAN_OPTIONS", "exitcode=88"},
     };
     if (options.seam) {
-        env.emplace_back("LD_PRELOAD", SDL_SEAM_PATH);
+        env.emplace_back("LD_PRELOAD", std::string(SDL_SEAM_PATH) + " " + options.preload);
         env.emplace_back("SEAM_LOG", log_path.string());
         env.emplace_back("SEAM_FRAME", frame_path.string());
     }

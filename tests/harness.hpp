@@ -34,6 +34,7 @@ struct Options {
     std::vector<std::string> args;                        // after the program name
     std::vector<std::pair<std::string, std::string>> env; // set on top of the defaults
     bool seam = true;                                     // preload the SDL test seam
+    std::string preload;                                  // and, after it, this library
 };
 
 struct Frame {

@@ -134,6 +134,25 @@ TEST(Lesson02, StartUpFailures)
     }
 }
 
+TEST(Lesson02, NoMemoryForThePathIsALoadFailure)
+{
+#ifdef LESSONS_SANITIZE
+    GTEST_SKIP() << "the sanitizers own calloc in this build";
+#endif
+    Options options;
+    options.preload = NO_PATH_BUFFER_PATH;
+    auto result = run(LESSON02, options);
+
+    EXPECT_TRUE(ran_clean(result));
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_EQ(result.lines, (std::vector<std::string>{"Falha ao carregar imagem",
+                                                      "SDL_Init failed: Out of memory"}));
+    EXPECT_TRUE(calls_named(result, "SDL_LoadBMP_RW").empty());
+    EXPECT_TRUE(calls_named(result, "SDL_Delay").empty());
+    EXPECT_EQ(calls_named(result, "SDL_Quit"),
+              std::vector<std::string>{"SDL_Quit still-running 0"});
+}
+
 // lesson02_fixture is lesson02 built to read the tests' own resources directory.
 // The cases share that directory, so they run one after another in this one test.
 TEST(Lesson02, ImagesThatCannotBeLoaded)
