@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/benchmark"
 runs=${1:-50}
 
-"$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev xvfb
+"$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev xvfb valgrind
 mkdir -p "$build"
 if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF &&
        cmake --build "$build" --parallel 2; } >"$build/build.log" 2>&1; then
@@ -29,4 +29,21 @@ echo "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---|"
 status=0
 "$bench" "$runs" dummy "$no_delay" "$@" || status=$?
 sh "$root/scripts/with_xvfb.sh" "$bench" "$runs" x11 "$no_delay" "$@" || status=$?
+
+# Wall time on a shared machine wobbles by several per cent from one run of this
+# script to the next; instruction counts do not. One run each under callgrind.
+instructions() { # <program>
+    SDL_VIDEODRIVER=dummy LD_PRELOAD="$no_delay" valgrind --tool=callgrind \
+        --callgrind-out-file=/dev/null "$1" 2>&1 >/dev/null | sed -n 's/.*Collected : *//p'
+}
+echo
+echo "| lesson | driver | instructions | floor instructions | ratio |"
+echo "|---|---|---:|---:|---:|"
+while [ "$#" -ge 2 ]; do
+    lesson=$(instructions "$1")
+    floor=$(instructions "$2")
+    awk -v name="$(basename "$1")" -v l="$lesson" -v f="$floor" \
+        'BEGIN { printf "| %s | dummy | %d | %d | %.4f |\n", name, l, f, l / f }'
+    shift 2
+done
 exit "$status"

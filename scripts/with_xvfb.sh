@@ -12,7 +12,10 @@ fi
 
 work=$(mktemp -d) || exit 1
 # -displayfd picks a free display number and writes it once the server is ready.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/log" &
+# -noreset: as on a desktop, whose window manager stays connected, the server does
+# not reset (and rebuild its keymap, some 60 ms of work) whenever its last client
+# leaves, which would otherwise fall on the next lesson's start-up.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/log" &
 server=$!
 tries=0
 while [ ! -s "$work/display" ]; do
