@@ -8,12 +8,7 @@ build="$root/build/benchmark"
 runs=${1:-50}
 
 "$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev xvfb valgrind
-mkdir -p "$build"
-if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF &&
-       cmake --build "$build" --parallel 2; } >"$build/build.log" 2>&1; then
-    cat "$build/build.log"
-    exit 1
-fi
+sh "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
 
 bench="$build/bench/bench_lessons"
 set -- "$build/bin/lesson01" "$build/bench/floor01" "$build/bin/lesson02" "$build/bench/floor02"

@@ -18,13 +18,7 @@ else
     "$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev
 fi
 
-mkdir -p "$build"
-if ! { cmake -S "$root" -B "$build" -DBUILD_TESTING=OFF &&
-       cmake --build "$build" --parallel 2; } >"$build/build.log" 2>&1; then
-    cat "$build/build.log"
-    echo "The build failed; its log is in $build/build.log" >&2
-    exit 1
-fi
+sh "$root/scripts/build.sh" "$build" -DBUILD_TESTING=OFF
 
 if $headless; then
     echo "No display here: running the lessons on a virtual X server."

@@ -9,10 +9,5 @@ out=${1:-"$root/docs/screenshots"}
 build="$root/build/run"
 
 "$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev libpng-dev xvfb
-mkdir -p "$build" "$out"
-if ! { cmake -S "$root" -B "$build" -DBUILD_TESTING=OFF &&
-       cmake --build "$build" --parallel 2; } >"$build/build.log" 2>&1; then
-    cat "$build/build.log"
-    exit 1
-fi
+sh "$root/scripts/build.sh" "$build" -DBUILD_TESTING=OFF
 SDL_VIDEODRIVER=x11 sh "$root/scripts/with_xvfb.sh" sh "$root/scripts/shoot_lessons.sh" "$build/bin" "$out"

@@ -11,13 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 suite() { # <build dir> <cmake options...>
     dir="$1"
     shift
-    mkdir -p "$dir"
-    if ! { cmake -S "$root" -B "$dir" -DBUILD_TESTING=ON -DLESSONS_WERROR=ON "$@" &&
-           cmake --build "$dir" --parallel 2; } >"$dir/build.log" 2>&1; then
-        cat "$dir/build.log"
-        echo "The build in $dir failed" >&2
-        exit 1
-    fi
+    sh "$root/scripts/build.sh" "$dir" -DBUILD_TESTING=ON -DLESSONS_WERROR=ON "$@"
     (cd "$dir" && ctest --output-on-failure --parallel 2)
 }
 
