@@ -97,7 +97,24 @@ Result run(const std::string& program, const Options& options)
         {"LSAN_OPTIONS", "exitcode=88"},
     };
     if (options.seam) {
-        env.emplace_back("LD_PRELOAD", std::string(SDL_SEAM_PATH) + " " + options.preload);
+        // The loader splits LD_PRELOAD at spaces and cannot escape them, so it gets
+        // bare file names, looked up through LD_LIBRARY_PATH, which is split at
+        // colons only: a build directory with spaces in its path still works.
+        if (std::string(SDL_SEAM_PATH).find(':') != std::string::npos) {
+            ADD_FAILURE() << "the build directory's path has a ':', which LD_LIBRARY_PATH "
+                             "cannot hold: build the tests elsewhere";
+        }
+        std::string preload = fs::path(SDL_SEAM_PATH).filename().string();
+        std::string library_path = fs::path(SDL_SEAM_PATH).parent_path().string();
+        if (!options.preload.empty()) {
+            preload += " " + fs::path(options.preload).filename().string();
+            library_path += ":" + fs::path(options.preload).parent_path().string();
+        }
+        if (const char* inherited = std::getenv("LD_LIBRARY_PATH")) {
+            library_path += std::string(":") + inherited;
+        }
+        env.emplace_back("LD_PRELOAD", preload);
+        env.emplace_back("LD_LIBRARY_PATH", library_path);
         env.emplace_back("SEAM_LOG", log_path.string());
         env.emplace_back("SEAM_FRAME", frame_path.string());
     }
@@ -150,6 +167,11 @@ Result run(const std::string& program, const Options& options)
     result.out = read_file(out_path);
     result.lines = split_lines(result.out);
     result.err = read_file(err_path);
+    // A preload that did not load leaves the program unobserved: say so, with the
+    // loader's own words, rather than let every check fail for a reason it hides.
+    if (options.seam && result.err.find("LD_PRELOAD cannot be preloaded") != std::string::npos) {
+        ADD_FAILURE() << "the test seam was not loaded into " << program << ":\n" << result.err;
+    }
     result.calls = split_lines(read_file(log_path));
     Frame frame;
     if (fs::exists(frame_path) && read_frame(frame_path, frame)) {

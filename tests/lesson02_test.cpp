@@ -160,8 +160,10 @@ TEST(Lesson02, ImagesThatCannotBeLoaded)
     const fs::path images = fs::path(FIXTURE_RESOURCES) / "images";
     const fs::path bitmap = images / "hello_world.bmp";
 
-    auto expect_load_failure = [&](const std::string& reason_part) {
-        auto result = run(LESSON02_FIXTURE_PATH);
+    // SDL's reason is worded differently from one release to the next: check that
+    // there is one and, where it fits, that it names the file.
+    auto expect_load_failure = [&](const std::string& reason_part, const Options& options = {}) {
+        auto result = run(LESSON02_FIXTURE_PATH, options);
         EXPECT_TRUE(ran_clean(result));
         EXPECT_EQ(result.exit_code, 1);
         ASSERT_EQ(result.lines.size(), 2u) << result.out;
@@ -183,12 +185,12 @@ TEST(Lesson02, ImagesThatCannotBeLoaded)
     fs::create_directories(images);
     {
         SCOPED_TRACE("no image file: the reason names the file it could not open");
-        expect_load_failure("Couldn't open " + bitmap.generic_string());
+        expect_load_failure(bitmap.generic_string());
     }
     {
         SCOPED_TRACE("a file that is not a BMP");
         std::ofstream(bitmap) << "Hello, world! (in words, not pixels)\n";
-        expect_load_failure("not a Windows BMP");
+        expect_load_failure("");
     }
     {
         SCOPED_TRACE("a BMP cut short");
@@ -196,7 +198,14 @@ TEST(Lesson02, ImagesThatCannotBeLoaded)
         std::string head(20000, '\0');
         in.read(head.data(), static_cast<std::streamsize>(head.size()));
         std::ofstream(bitmap, std::ios::binary) << head;
-        expect_load_failure("Error reading");
+        expect_load_failure("");
+    }
+    {
+        SCOPED_TRACE("a decoder that refuses the image without a reason gets one");
+        Options options;
+        options.env = {{"SEAM_FAIL", "silent_decoder"}};
+        expect_load_failure("Couldn't read " + bitmap.generic_string() + " as a BMP image",
+                            options);
     }
     {
         SCOPED_TRACE("the same lesson with the image in place loads it");

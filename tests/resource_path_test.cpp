@@ -54,9 +54,12 @@ TEST(LoadMedia, LoadsABitmapInItsOwnFormatOrSaysWhyNot)
     EXPECT_EQ(image->format->BitsPerPixel, 24) << "converted instead of kept as the file has it";
     SDL_FreeSurface(image);
 
+    // SDL words the reason its own way from one release to the next; it names the file.
     EXPECT_EQ(lesson::loadMedia("images/no_such_image.bmp"), nullptr);
-    EXPECT_EQ(std::string(SDL_GetError()),
-              "Couldn't open " + std::string(PROJECT_RESOURCES) + "images/no_such_image.bmp");
+    EXPECT_NE(std::string(SDL_GetError()).find(std::string(PROJECT_RESOURCES) +
+                                               "images/no_such_image.bmp"),
+              std::string::npos)
+        << SDL_GetError();
 }
 
 } // namespace

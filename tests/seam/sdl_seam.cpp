@@ -7,6 +7,8 @@
 //                      there: a line "FRAME <w> <h> <pitch> <format>", then the pixels
 //   SEAM_FAIL=create_window   SDL_CreateWindow fails
 //   SEAM_FAIL=window_surface  SDL_GetWindowSurface gives no surface
+//   SEAM_FAIL=silent_decoder  SDL_LoadBMP_RW refuses the image and sets no error,
+//                             as SDL3's sdl2-compat does with a damaged bitmap
 //   SEAM_DELAY=real    SDL_Delay really waits (by default it only logs, to keep tests fast)
 //   SEAM_DELAY=kill    SDL_Delay kills the process, as if ended during the hold
 // Calls SDL makes to itself do not pass through here, only the program's own.
@@ -130,6 +132,14 @@ void SDL_Delay(Uint32 ms)
 
 SDL_Surface* SDL_LoadBMP_RW(SDL_RWops* src, int freesrc)
 {
+    if (env_is("SEAM_FAIL", "silent_decoder")) {
+        if (freesrc != 0 && src != nullptr) {
+            SDL_RWclose(src);
+        }
+        SDL_ClearError();
+        log_line("SDL_LoadBMP_RW %p", static_cast<void*>(nullptr));
+        return nullptr;
+    }
     using Fn = SDL_Surface* (*)(SDL_RWops*, int);
     SDL_Surface* image = next<Fn>("SDL_LoadBMP_RW")(src, freesrc);
     log_line("SDL_LoadBMP_RW %p", static_cast<void*>(image));
