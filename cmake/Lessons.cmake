@@ -8,7 +8,8 @@
 # directory whose name has spaces, quotes, '$', '%', brackets or non-ASCII letters
 # still works.
 function(resources_root target directory)
-    file(TO_CMAKE_PATH "${directory}" dir)
+    # Forward slashes throughout, also in a Windows path such as C:\Users\me\resources\.
+    string(REPLACE "\\" "/" dir "${directory}")
     if(NOT dir MATCHES "/$")
         string(APPEND dir "/")
     endif()
@@ -34,6 +35,25 @@ function(add_lesson name)
         target_link_libraries(${name} PRIVATE SDL2::SDL2main)
     endif()
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}/bin")
+    if(WIN32)
+        windows_lesson(${name})
+    endif()
     # The tests run every lesson on a real X server and under valgrind.
     set_property(GLOBAL APPEND PROPERTY LESSONS ${name})
+endfunction()
+
+# windows_lesson(<name>)
+#
+# A lesson on Windows is a console program, so its lines reach a console, a pipe
+# or a file, and it starts from a double-click or from cmd as built: SDL2's DLL is
+# copied beside it, and MinGW's own runtime is linked in, so nothing else is needed.
+function(windows_lesson name)
+    set_target_properties(${name} PROPERTIES WIN32_EXECUTABLE OFF)
+    if(MINGW)
+        target_link_options(${name} PRIVATE -mconsole -static-libgcc -static-libstdc++)
+    endif()
+    add_custom_command(TARGET ${name} POST_BUILD
+        COMMAND "${CMAKE_COMMAND}" -E copy_if_different
+                "$<TARGET_FILE:SDL2::SDL2>" "$<TARGET_FILE_DIR:${name}>"
+        VERBATIM)
 endfunction()

@@ -85,8 +85,8 @@ Result run(const std::string& program, const Options& options)
     const fs::path err_path = work.path() / "stderr.txt";
     const fs::path log_path = work.path() / "calls.log";
     const fs::path frame_path = work.path() / "frame.raw";
-    const fs::path cwd = work.path() / "cwd";
-    fs::create_directory(cwd);
+    const fs::path cwd = options.cwd.empty() ? work.path() / "cwd" : options.cwd;
+    fs::create_directories(cwd);
 
     std::vector<std::pair<std::string, std::string>> env = {
         {"SDL_VIDEODRIVER", "dummy"},
@@ -136,10 +136,10 @@ Result run(const std::string& program, const Options& options)
     if (pid == 0) {
         // The child: only async-signal-safe work would be strictly proper here,
         // but the test process is single-threaded.
+        unsetenv("SDL_VIDEO_DUMMY_SAVE_FRAMES");
         for (const auto& [name, value] : env) {
             setenv(name.c_str(), value.c_str(), 1);
         }
-        unsetenv("SDL_VIDEO_DUMMY_SAVE_FRAMES");
         int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int in = open("/dev/null", O_RDONLY);
@@ -157,6 +157,7 @@ Result run(const std::string& program, const Options& options)
     while (waitpid(pid, &status, 0) < 0) {
     }
     Result result;
+    result.ended = fs::file_time_type::clock::now();
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (WIFEXITED(status)) {

@@ -35,6 +35,7 @@ struct Options {
     std::vector<std::pair<std::string, std::string>> env; // set on top of the defaults
     bool seam = true;                                     // preload the SDL test seam
     std::string preload;                                  // and, after it, this library
+    std::filesystem::path cwd; // the working directory (default: a fresh one, removed after)
 };
 
 struct Frame {
@@ -47,19 +48,20 @@ struct Frame {
 };
 
 struct Result {
-    int exit_code = -1;             // -1 when killed by a signal
-    int signal = 0;                 // the signal that ended it, if any
-    std::vector<std::string> lines; // standard output, line by line
-    std::string out;                // standard output as written
-    std::string err;                // standard error
-    std::vector<std::string> calls; // the seam's log, one call a line
-    std::optional<Frame> frame;     // the last presented picture, if any
-    double seconds = 0;             // wall time from start to exit
+    int exit_code = -1;                    // -1 when killed by a signal
+    int signal = 0;                        // the signal that ended it, if any
+    std::vector<std::string> lines;        // standard output, line by line
+    std::string out;                       // standard output as written
+    std::string err;                       // standard error
+    std::vector<std::string> calls;        // the seam's log, one call a line
+    std::optional<Frame> frame;            // the last presented picture, if any
+    double seconds = 0;                    // wall time from start to exit
+    std::filesystem::file_time_type ended; // when it exited, on the file system's clock
 };
 
-// Runs `program` with its working directory in a new temporary directory,
-// SDL_VIDEODRIVER=dummy unless `options.env` says otherwise, and sanitizer
-// options that make their reports fail the test.
+// Runs `program` with its working directory in a new temporary directory (or
+// `options.cwd`), SDL_VIDEODRIVER=dummy unless `options.env` says otherwise, and
+// sanitizer options that make their reports fail the test.
 Result run(const std::string& program, const Options& options = {});
 
 // The calls in `calls` that start with `name`.

@@ -56,8 +56,8 @@ TEST(LoadMedia, LoadsABitmapInItsOwnFormatOrSaysWhyNot)
 
     // SDL words the reason its own way from one release to the next; it names the file.
     EXPECT_EQ(lesson::loadMedia("images/no_such_image.bmp"), nullptr);
-    EXPECT_NE(std::string(SDL_GetError()).find(std::string(PROJECT_RESOURCES) +
-                                               "images/no_such_image.bmp"),
+    EXPECT_NE(std::string(SDL_GetError())
+                  .find(std::string(PROJECT_RESOURCES) + "images/no_such_image.bmp"),
               std::string::npos)
         << SDL_GetError();
 }

@@ -1,0 +1,86 @@
+#!/bin/sh
+# Runs the test suite on another Debian release, in a chroot made with debootstrap:
+# Debian 13 ("trixie", SDL 2.32) or sid (SDL2 is sdl2-compat over SDL3 there).
+# The chroot is kept in a cache folder outside the checkout and brought up to date
+# on each run; the checkout is copied in under a folder whose name has spaces,
+# quotes, '$', '&', '%', brackets and non-ASCII letters, and the command (by
+# default the README's test command) runs there. Needs root.
+# Usage: test_in_chroot.sh trixie|sid [command...]   (default: sh scripts/test.sh)
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+target=${1:?usage: test_in_chroot.sh trixie|sid [command...]}
+shift
+[ "$#" -gt 0 ] || set -- sh scripts/test.sh
+case $target in
+trixie | sid) ;;
+*) echo "test_in_chroot: unknown target '$target' (trixie or sid)" >&2; exit 2 ;;
+esac
+if [ "$(id -u)" -ne 0 ]; then
+    echo "test_in_chroot: run as root (debootstrap and chroot need it)" >&2
+    exit 1
+fi
+
+"$root/scripts/install_deps.sh" debootstrap
+cache=${LESSONS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/sdl-lessons}
+dir="$cache/chroot/$target"
+
+mirror=$(sh "$root/scripts/debian_mirror.sh")
+
+mounted=""
+cleanup() {
+    for point in $mounted; do
+        umount -l "$dir/$point" 2>/dev/null || true
+    done
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM HUP
+
+in_chroot() { # <command...>: as root, with a clean environment
+    chroot "$dir" /usr/bin/env -i HOME=/root LANG=C.UTF-8 CI="${CI:-}" \
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"
+}
+
+if [ ! -f "$dir/.complete" ]; then
+    echo "== Debian $target: making a chroot in $dir (a few minutes; once)"
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    if ! debootstrap --variant=minbase "$target" "$dir" "$mirror" >"$cache/debootstrap-$target.log" 2>&1; then
+        tail -n 30 "$cache/debootstrap-$target.log" >&2
+        echo "test_in_chroot: debootstrap failed; its log is $cache/debootstrap-$target.log" >&2
+        exit 1
+    fi
+    # sid's index may be older than its validity date on a mirror that lags; allow
+    # that here only, never on the machine itself.
+    echo 'Acquire::Check-Valid-Until "false";' >"$dir/etc/apt/apt.conf.d/99sdl-lessons"
+    touch "$dir/.complete"
+fi
+
+for point in proc sys dev dev/pts; do
+    mkdir -p "$dir/$point"
+done
+mount -t proc proc "$dir/proc" && mounted="proc $mounted"
+mount --bind /sys "$dir/sys" && mounted="sys $mounted"
+mount --bind /dev "$dir/dev" && mounted="dev $mounted"
+mount --bind /dev/pts "$dir/dev/pts" && mounted="dev/pts $mounted"
+mkdir -p "$dir/dev/shm"
+mount -t tmpfs shm "$dir/dev/shm" && mounted="dev/shm $mounted"
+cp /etc/resolv.conf "$dir/etc/resolv.conf" 2>/dev/null || true
+
+echo "== Debian $target: bringing the chroot up to date"
+log="$dir/tmp/upgrade.log"
+if ! in_chroot sh -c 'apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get upgrade -y -qq' \
+        >"$log" 2>&1; then
+    cat "$log" >&2
+    echo "test_in_chroot: apt-get upgrade failed in the $target chroot" >&2
+    exit 1
+fi
+
+work="/home/new user/lições de SDL \$HOME & 'aspas' 100% [x] (y)"
+rm -rf "$dir/home/new user"
+mkdir -p "$dir$work"
+(cd "$root" && tar --exclude='./build' --exclude='./build-*' --exclude='./.git' \
+    --exclude='node_modules' -cf - .) | tar -xf - -C "$dir$work"
+
+echo "== Debian $target ($(in_chroot dpkg-query -W -f='SDL2 package ${Version}' libsdl2-dev 2>/dev/null ||
+    echo 'SDL2 not yet installed')): $* in '$work'"
+in_chroot sh -c 'cd "$1" && shift && exec "$@"' sh "$work" "$@"

@@ -1,0 +1,119 @@
+#!/bin/sh
+# The lessons on Windows: cross-builds them with MinGW-w64 into build/windows/bin/
+# (SDL2 for MinGW is built once from Debian's SDL2 source package and cached), then
+# runs each under Wine, headless on SDL's dummy driver, and checks it the way the
+# native tests do (tests/check/expectations.hpp): its lines, read through a pipe as
+# they are printed, its exit status, the picture it showed, the two-second hold.
+# Then lesson02 built to read a folder with a drive letter, spaces and non-ASCII
+# letters in its name: the image there, missing, and not a BMP.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build/windows"
+
+"$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev libpng-dev g++-mingw-w64-x86-64 \
+    wine wine64
+sdl2=$(sh "$root/scripts/sdl2_for.sh" mingw | tail -n 1)
+
+echo "== Building the lessons for Windows (MinGW-w64) in $build"
+windows_build() { # <build dir> [cmake options...]
+    sh "$root/scripts/build.sh" "$@" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+        -DSDL2_DIR="$sdl2/lib/cmake/SDL2" -DLESSONS_WERROR=ON
+}
+windows_build "$build"
+LESSONS_BUILD_TARGET=lesson_check sh "$root/scripts/build.sh" "$root/build/check" \
+    -DBUILD_TESTING=ON -DLESSONS_WERROR=ON
+check="$root/build/check/bin/lesson_check"
+
+work=$(mktemp -d)
+export WINEPREFIX="$work/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C.UTF-8
+cleanup() {
+    timeout 30 wineserver -k 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM HUP
+
+echo "== Making a Wine prefix (about half a minute)"
+if ! timeout 300 wineboot -i >"$work/wineboot.log" 2>&1; then
+    cat "$work/wineboot.log"
+    echo "test_windows: Wine would not start" >&2
+    exit 1
+fi
+# A crash must end the program, not wait for someone to close a dialog.
+timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+    >/dev/null 2>&1
+
+now_ms() { date +%s%3N; }
+
+# run <dir> <program.exe> [args...]: runs the program under Wine with <dir> as its
+# working directory, reading its output through a pipe and noting when the last
+# line arrived; leaves stdout.txt, status, and the figures for lesson_check.
+run() {
+    dir=$1
+    shift
+    mkdir -p "$dir"
+    : >"$dir/stdout.txt"
+    {
+        status=0
+        (cd "$dir" && SDL_VIDEODRIVER=dummy SDL_VIDEO_DUMMY_SAVE_FRAMES=1 \
+            timeout 120 wine "$@" 2>"$dir/stderr.txt") || status=$?
+        echo "$status" >"$dir/status"
+    } | while IFS= read -r line; do
+        printf '%s\n' "$line" >>"$dir/stdout.txt"
+        now_ms >"$dir/last_line_at"
+    done
+    ended=$(now_ms)
+    set -- --stdout "$dir/stdout.txt" --status "$(cat "$dir/status")"
+    frame=$(find "$dir" -maxdepth 1 -name 'SDL_window*.bmp' | sort | tail -n 1)
+    if [ -n "$frame" ]; then
+        shown=$(stat -c %.3Y "$frame" | tr -d .)
+        set -- "$@" --frame "$frame" --hold-ms $((ended - shown))
+    fi
+    if [ -f "$dir/last_line_at" ]; then
+        set -- "$@" --lead-ms $((ended - $(cat "$dir/last_line_at")))
+    fi
+    printf '%s\n' "$@" >"$dir/observed"
+}
+
+failures=0
+verdict() { # <lesson_check arguments...>: the observation comes from $dir/observed
+    observed=$(cat "$dir/observed")
+    # shellcheck disable=SC2046 # one argument a line, none with a newline
+    IFS='
+'
+    if ! "$check" "$@" $observed; then
+        failures=$((failures + 1))
+        sed 's/^/  stderr: /' "$dir/stderr.txt"
+    fi
+    unset IFS
+}
+
+echo "== Each lesson under Wine, with arguments that are not ASCII"
+for exe in "$build"/bin/lesson[0-9]*.exe; do
+    lesson=$(basename "$exe" .exe)
+    run "$work/$lesson" "$exe" "ção" "a b"
+    verdict lesson "$lesson"
+done
+
+echo "== lesson02 reading a folder named with a drive letter, spaces and non-ASCII letters"
+fixture="$work/pasta de lições (cópia)/resources"
+mkdir -p "$fixture/images"
+resources=$(timeout 60 winepath -w "$fixture/" | tr '\\' '/')
+windows_build "$root/build/windows-fixture" -DLESSONS_RESOURCES_DIR="$resources"
+exe="$root/build/windows-fixture/bin/lesson02.exe"
+image="${resources}images/hello_world.bmp"
+cp "$root/resources/images/hello_world.bmp" "$fixture/images/"
+run "$work/present" "$exe"
+verdict lesson lesson02
+rm "$fixture/images/hello_world.bmp"
+run "$work/missing" "$exe"
+verdict load-failure-named "$image"
+echo "Hello, world! (in words, not pixels)" >"$fixture/images/hello_world.bmp"
+run "$work/not-a-bmp" "$exe"
+verdict load-failure "$image"
+
+if [ "$failures" -ne 0 ]; then
+    echo "Windows (Wine): $failures check(s) failed"
+    exit 1
+fi
+echo "Windows (Wine): all checks passed"

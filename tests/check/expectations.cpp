@@ -1,0 +1,281 @@
+#include "expectations.hpp"
+
+#include <SDL.h>
+#include <png.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace expect {
+
+namespace {
+
+const double HOLD_MS = 2000;
+// Lines are printed before the hold, so they must reach their reader well before
+// the exit; half the hold leaves room for a slow start.
+const double LINE_LEAD_MS = HOLD_MS / 2;
+
+bool read_png(const std::string& path, Picture& picture, std::string& why)
+{
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) {
+        why = image.message;
+        return false;
+    }
+    image.format = PNG_FORMAT_RGB;
+    picture.width = static_cast<int>(image.width);
+    picture.height = static_cast<int>(image.height);
+    picture.rgb.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, picture.rgb.data(), 0, nullptr)) {
+        why = image.message;
+        return false;
+    }
+    return true;
+}
+
+bool read_bmp(const std::string& path, Picture& picture, std::string& why)
+{
+    SDL_Surface* bmp = SDL_LoadBMP(path.c_str());
+    SDL_Surface* rgb = bmp ? SDL_ConvertSurfaceFormat(bmp, SDL_PIXELFORMAT_RGB24, 0) : nullptr;
+    SDL_FreeSurface(bmp);
+    if (rgb == nullptr) {
+        why = SDL_GetError();
+        return false;
+    }
+    picture.width = rgb->w;
+    picture.height = rgb->h;
+    picture.rgb.resize(static_cast<std::size_t>(rgb->w) * rgb->h * 3);
+    for (int y = 0; y < rgb->h; ++y) {
+        std::memcpy(&picture.rgb[static_cast<std::size_t>(y) * rgb->w * 3],
+                    static_cast<const Uint8*>(rgb->pixels) + y * rgb->pitch,
+                    static_cast<std::size_t>(rgb->w) * 3);
+    }
+    SDL_FreeSurface(rgb);
+    return true;
+}
+
+bool read_ppm(const std::string& path, Picture& picture, std::string& why)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string tag;
+    int max = 0;
+    if (!(in >> tag >> picture.width >> picture.height >> max) || tag != "P6" || max != 255) {
+        why = "not a binary PPM with 8-bit channels";
+        return false;
+    }
+    in.get();
+    picture.rgb.resize(static_cast<std::size_t>(picture.width) * picture.height * 3);
+    in.read(reinterpret_cast<char*>(picture.rgb.data()),
+            static_cast<std::streamsize>(picture.rgb.size()));
+    if (static_cast<std::size_t>(in.gcount()) != picture.rgb.size()) {
+        why = "cut short";
+        return false;
+    }
+    return true;
+}
+
+bool ends_with(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The length of the non-null pointer at text[at], as a C library's %p writes it
+// (glibc and musl: 0x55d0c2a0; Windows: 0000000000C82870), or 0.
+std::size_t pointer_at(const std::string& text, std::size_t at)
+{
+    std::size_t start = at;
+    if (text.compare(at, 2, "0x") == 0) {
+        start += 2;
+    }
+    std::size_t end = start;
+    bool non_zero = false;
+    while (end < text.size() && std::isxdigit(static_cast<unsigned char>(text[end]))) {
+        non_zero = non_zero || text[end] != '0';
+        ++end;
+    }
+    const std::size_t digits = end - start;
+    const bool prefixed = start != at;
+    if (!non_zero || digits == 0 || digits > 16 || (!prefixed && digits < 8)) {
+        return 0;
+    }
+    return end - at;
+}
+
+// Whether `line` is `pattern` with each "%p" a non-null pointer.
+bool line_matches(const std::string& line, const std::string& pattern)
+{
+    std::size_t at = 0;
+    std::size_t from = 0;
+    for (std::size_t hole; (hole = pattern.find("%p", from)) != std::string::npos;
+         from = hole + 2) {
+        const std::size_t literal = hole - from;
+        if (line.compare(at, literal, pattern, from, literal) != 0) {
+            return false;
+        }
+        at += literal;
+        const std::size_t length = pointer_at(line, at);
+        if (length == 0) {
+            return false;
+        }
+        at += length;
+    }
+    return line.compare(at, std::string::npos, pattern, from, std::string::npos) == 0;
+}
+
+// Whether `expected` appears, pixel for pixel, somewhere in `shown`.
+bool contains(const Picture& shown, const Picture& expected)
+{
+    const std::size_t row_bytes = static_cast<std::size_t>(expected.width) * 3;
+    for (int top = 0; top + expected.height <= shown.height; ++top) {
+        for (int left = 0; left + expected.width <= shown.width; ++left) {
+            bool same = true;
+            for (int y = 0; same && y < expected.height; ++y) {
+                const std::size_t at = (static_cast<std::size_t>(top + y) * shown.width + left) * 3;
+                same = std::memcmp(&shown.rgb[at], &expected.rgb[y * row_bytes], row_bytes) == 0;
+            }
+            if (same) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+std::string quoted(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines) {
+        text += "\n    \"" + line + "\"";
+    }
+    return lines.empty() ? " (none)" : text;
+}
+
+std::string figure(double ms)
+{
+    std::ostringstream text;
+    text.precision(0);
+    text << std::fixed << ms << " ms";
+    return text.str();
+}
+
+} // namespace
+
+std::string expected_lines_path(const std::string& lesson)
+{
+    return std::string(LESSONS_SOURCE_DIR) + "/tests/expected/" + lesson + ".txt";
+}
+
+std::string screenshot_path(const std::string& lesson)
+{
+    return std::string(LESSONS_SOURCE_DIR) + "/docs/screenshots/" + lesson + ".png";
+}
+
+bool load_picture(const std::string& path, Picture& picture, std::string& why)
+{
+    if (ends_with(path, ".png")) {
+        return read_png(path, picture, why);
+    }
+    if (ends_with(path, ".bmp")) {
+        return read_bmp(path, picture, why);
+    }
+    if (ends_with(path, ".ppm")) {
+        return read_ppm(path, picture, why);
+    }
+    why = "not a .png, .bmp or .ppm file";
+    return false;
+}
+
+std::vector<std::string> split_lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (ends_with(line, "\r")) {
+            line.pop_back();
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::vector<std::string> check_lesson(const std::string& lesson, const Run& run)
+{
+    std::vector<std::string> problems;
+
+    std::ifstream expected_file(expected_lines_path(lesson), std::ios::binary);
+    if (!expected_file) {
+        return {"no expected output for " + lesson + ": write " + expected_lines_path(lesson)};
+    }
+    std::ostringstream text;
+    text << expected_file.rdbuf();
+    const std::vector<std::string> expected = split_lines(text.str());
+    bool same = run.lines.size() == expected.size();
+    for (std::size_t i = 0; same && i < expected.size(); ++i) {
+        same = line_matches(run.lines[i], expected[i]);
+    }
+    if (!same) {
+        problems.push_back("printed" + quoted(run.lines) + "\n  instead of" + quoted(expected) +
+                           "\n  (%p: a non-null pointer)");
+    }
+
+    if (run.exit_status != 0) {
+        problems.push_back("exited with status " + std::to_string(run.exit_status) +
+                           " instead of 0");
+    }
+
+    Picture screenshot;
+    std::string why;
+    if (!run.frame) {
+        problems.push_back("showed no picture");
+    } else if (!load_picture(screenshot_path(lesson), screenshot, why)) {
+        problems.push_back("cannot read " + screenshot_path(lesson) + ": " + why);
+    } else if (!contains(*run.frame, screenshot)) {
+        problems.push_back("showed a " + std::to_string(run.frame->width) + "x" +
+                           std::to_string(run.frame->height) + " picture that is not (and " +
+                           "does not contain) " + screenshot_path(lesson));
+    }
+
+    if (run.hold_ms >= 0 && run.hold_ms < HOLD_MS) {
+        problems.push_back("held the picture for " + figure(run.hold_ms) + ", not " +
+                           figure(HOLD_MS));
+    }
+    if (!run.lines.empty() && run.last_line_lead_ms >= 0 && run.last_line_lead_ms < LINE_LEAD_MS) {
+        problems.push_back("its lines reached the reader only " + figure(run.last_line_lead_ms) +
+                           " before the exit: held back in a buffer?");
+    }
+    return problems;
+}
+
+std::vector<std::string> check_load_failure(const Run& run, const std::string& file,
+                                            bool names_file)
+{
+    std::vector<std::string> problems;
+    const std::string prefix = "SDL_Init failed: ";
+    if (run.lines.size() != 2 || run.lines[0] != "Falha ao carregar imagem" ||
+        run.lines[1].compare(0, prefix.size(), prefix) != 0) {
+        problems.push_back("printed" + quoted(run.lines) +
+                           "\n  instead of \"Falha ao carregar imagem\" and \"" + prefix +
+                           "<reason>\"");
+    } else if (run.lines[1].size() == prefix.size()) {
+        problems.push_back("gave no reason for the failed load");
+    } else if (names_file && run.lines[1].find(file, prefix.size()) == std::string::npos) {
+        problems.push_back("gave a reason that does not name " + file + ": \"" + run.lines[1] +
+                           "\"");
+    }
+    if (run.exit_status != 1) {
+        problems.push_back("exited with status " + std::to_string(run.exit_status) +
+                           " instead of 1");
+    }
+    if (run.frame) {
+        problems.push_back("showed a picture although the image was not loaded");
+    }
+    return problems;
+}
+
+} // namespace expect

@@ -1,0 +1,57 @@
+// What every lesson must do, wherever it runs: the one place that says so. The
+// native tests, the Windows run under Wine and the browser run all observe a
+// lesson their own way and hand what they saw to these checks.
+//
+// A successful run of lesson <name>:
+//   - prints exactly the lines of tests/expected/<name>.txt, where "%p" stands for a
+//     non-null pointer as the C library prints it (0x55d0c..., 0000000000C82870);
+//   - shows exactly docs/screenshots/<name>.png (found anywhere in a larger
+//     picture, such as a whole screen);
+//   - holds that picture for 2000 ms before it exits, with status 0;
+//   - and each line reaches its reader while the picture is held, not at exit.
+// A lesson whose image cannot be loaded prints "Falha ao carregar imagem" and
+// "SDL_Init failed: <reason>", the reason naming the file where it is missing,
+// shows nothing, does not hold, and exits with status 1.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace expect {
+
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgb; // red, green, blue per pixel, row by row
+};
+
+// Reads a .png, a .bmp or a binary .ppm (P6) into `picture`, or says why not.
+bool load_picture(const std::string& path, Picture& picture, std::string& why);
+
+// What was seen of one run of a lesson. Unknown figures stay negative.
+struct Run {
+    std::vector<std::string> lines; // standard output, line by line ("\r\n" or "\n")
+    int exit_status = -1;
+    std::optional<Picture> frame;  // the last picture shown, if any was
+    double hold_ms = -1;           // from the picture being shown to the exit
+    double last_line_lead_ms = -1; // from the last line reaching its reader to the exit
+};
+
+// Splits output into lines, dropping a trailing "\r" from each.
+std::vector<std::string> split_lines(const std::string& text);
+
+// The problems with a successful run of `lesson`, none when it kept its promise.
+std::vector<std::string> check_lesson(const std::string& lesson, const Run& run);
+
+// The problems with a run whose image `file` could not be loaded. `names_file`:
+// the reason must contain `file` (as when the file is missing).
+std::vector<std::string> check_load_failure(const Run& run, const std::string& file,
+                                            bool names_file);
+
+// Where the expectations live, for messages and for lists of lessons.
+std::string expected_lines_path(const std::string& lesson);
+std::string screenshot_path(const std::string& lesson);
+
+} // namespace expect

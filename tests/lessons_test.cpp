@@ -1,0 +1,70 @@
+// Every lesson, run as a user would on SDL's dummy driver, keeps the promise that
+// tests/check/expectations.hpp spells out: the same checks the Windows and browser
+// runs make, so a new lesson is checked everywhere without new test code.
+
+#include "check/expectations.hpp"
+#include "harness.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> all_lessons()
+{
+    std::vector<std::string> names;
+    std::istringstream list(LESSONS);
+    for (std::string name; std::getline(list, name, ',');) {
+        names.push_back(name);
+    }
+    return names;
+}
+
+class Lessons : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Lessons, KeepTheirPromise)
+{
+    const std::string lesson = GetParam();
+    harness::TempDir cwd;
+    harness::Options options;
+    options.seam = false;
+    options.cwd = cwd.path();
+    // SDL's dummy driver saves each shown picture as SDL_window<id>-<n>.bmp.
+    options.env = {{"SDL_VIDEO_DUMMY_SAVE_FRAMES", "1"}};
+    auto result = harness::run(std::string(LESSON_BIN_DIR) + lesson, options);
+    ASSERT_TRUE(harness::ran_clean(result));
+
+    expect::Run run;
+    run.lines = expect::split_lines(result.out);
+    run.exit_status = result.exit_code;
+    std::vector<fs::path> frames;
+    for (const auto& entry : fs::directory_iterator(cwd.path())) {
+        if (entry.path().filename().string().rfind("SDL_window", 0) == 0) {
+            frames.push_back(entry.path());
+        }
+    }
+    std::sort(frames.begin(), frames.end()); // numbered in the order shown
+    if (!frames.empty()) {
+        const fs::path& last_frame = frames.back();
+        expect::Picture frame;
+        std::string why;
+        ASSERT_TRUE(expect::load_picture(last_frame.string(), frame, why)) << why;
+        run.frame = frame;
+        run.hold_ms = std::chrono::duration<double, std::milli>(result.ended -
+                                                                fs::last_write_time(last_frame))
+                          .count();
+    }
+    for (const std::string& problem : expect::check_lesson(lesson, run)) {
+        ADD_FAILURE() << lesson << " " << problem;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(, Lessons, ::testing::ValuesIn(all_lessons()),
+                         [](const auto& info) { return info.param; });
+
+} // namespace
