@@ -20,9 +20,10 @@ windows_build() { # <build dir> [cmake options...]
         -DSDL2_DIR="$sdl2/lib/cmake/SDL2" -DLESSONS_WERROR=ON
 }
 windows_build "$build"
-LESSONS_BUILD_TARGET=lesson_check sh "$root/scripts/build.sh" "$root/build/check" \
-    -DBUILD_TESTING=ON -DLESSONS_WERROR=ON
-check="$root/build/check/bin/lesson_check"
+# lesson_check, from the native test build (the same options as scripts/test.sh).
+LESSONS_BUILD_TARGET=lesson_check sh "$root/scripts/build.sh" "$root/build/test" \
+    -DBUILD_TESTING=ON -DLESSONS_WERROR=ON -DLESSONS_SANITIZE=OFF
+check="$root/build/test/bin/lesson_check"
 
 work=$(mktemp -d)
 export WINEPREFIX="$work/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C.UTF-8
@@ -43,56 +44,15 @@ fi
 timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
     >/dev/null 2>&1
 
-now_ms() { date +%s%3N; }
-
-# run <dir> <program.exe> [args...]: runs the program under Wine with <dir> as its
-# working directory, reading its output through a pipe and noting when the last
-# line arrived; leaves stdout.txt, status, and the figures for lesson_check.
-run() {
-    dir=$1
-    shift
-    mkdir -p "$dir"
-    : >"$dir/stdout.txt"
-    {
-        status=0
-        (cd "$dir" && SDL_VIDEODRIVER=dummy SDL_VIDEO_DUMMY_SAVE_FRAMES=1 \
-            timeout 120 wine "$@" 2>"$dir/stderr.txt") || status=$?
-        echo "$status" >"$dir/status"
-    } | while IFS= read -r line; do
-        printf '%s\n' "$line" >>"$dir/stdout.txt"
-        now_ms >"$dir/last_line_at"
-    done
-    ended=$(now_ms)
-    set -- --stdout "$dir/stdout.txt" --status "$(cat "$dir/status")"
-    frame=$(find "$dir" -maxdepth 1 -name 'SDL_window*.bmp' | sort | tail -n 1)
-    if [ -n "$frame" ]; then
-        shown=$(stat -c %.3Y "$frame" | tr -d .)
-        set -- "$@" --frame "$frame" --hold-ms $((ended - shown))
-    fi
-    if [ -f "$dir/last_line_at" ]; then
-        set -- "$@" --lead-ms $((ended - $(cat "$dir/last_line_at")))
-    fi
-    printf '%s\n' "$@" >"$dir/observed"
-}
-
-failures=0
-verdict() { # <lesson_check arguments...>: the observation comes from $dir/observed
-    observed=$(cat "$dir/observed")
-    # shellcheck disable=SC2046 # one argument a line, none with a newline
-    IFS='
-'
-    if ! "$check" "$@" $observed; then
-        failures=$((failures + 1))
-        sed 's/^/  stderr: /' "$dir/stderr.txt"
-    fi
-    unset IFS
-}
+. "$root/tests/observe.sh"
+# Headless: SDL's dummy driver saves each picture shown as a BMP.
+export SDL_VIDEODRIVER=dummy SDL_VIDEO_DUMMY_SAVE_FRAMES=1
 
 echo "== Each lesson under Wine, with arguments that are not ASCII"
 for exe in "$build"/bin/lesson[0-9]*.exe; do
     lesson=$(basename "$exe" .exe)
-    run "$work/$lesson" "$exe" "ção" "a b"
-    verdict lesson "$lesson"
+    observe "$work/$lesson" wine "$exe" "ção" "a b"
+    verdict "$work/$lesson" lesson "$lesson"
 done
 
 echo "== lesson02 reading a folder named with a drive letter, spaces and non-ASCII letters"
@@ -103,14 +63,14 @@ windows_build "$root/build/windows-fixture" -DLESSONS_RESOURCES_DIR="$resources"
 exe="$root/build/windows-fixture/bin/lesson02.exe"
 image="${resources}images/hello_world.bmp"
 cp "$root/resources/images/hello_world.bmp" "$fixture/images/"
-run "$work/present" "$exe"
-verdict lesson lesson02
+observe "$work/present" wine "$exe"
+verdict "$work/present" lesson lesson02
 rm "$fixture/images/hello_world.bmp"
-run "$work/missing" "$exe"
-verdict load-failure-named "$image"
+observe "$work/missing" wine "$exe"
+verdict "$work/missing" load-failure-named "$image"
 echo "Hello, world! (in words, not pixels)" >"$fixture/images/hello_world.bmp"
-run "$work/not-a-bmp" "$exe"
-verdict load-failure "$image"
+observe "$work/not-a-bmp" wine "$exe"
+verdict "$work/not-a-bmp" load-failure "$image"
 
 if [ "$failures" -ne 0 ]; then
     echo "Windows (Wine): $failures check(s) failed"
