@@ -3,7 +3,8 @@
 // time of a failed start-up (which must not hold).
 //
 // Usage: bench <runs> <driver> <no_delay.so> <lesson> <floor> [<lesson> <floor> ...]
-// The driver is an SDL video driver (dummy, x11); x11 needs DISPLAY.
+// The driver is an SDL video driver (dummy, x11, wayland); x11 needs DISPLAY and
+// wayland WAYLAND_DISPLAY. The preload is a file name found through LD_LIBRARY_PATH.
 
 #include <fcntl.h>
 #include <spawn.h>

@@ -1,5 +1,5 @@
 // Floor for lesson 02: only the bare SDL calls that lesson makes (the same BMP
-// loaded and blitted), on SDL's native window framebuffer.
+// loaded and blitted), on SDL's native window framebuffer where there is one.
 
 #include <SDL.h>
 
@@ -8,7 +8,11 @@ int main(int, char*[])
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         return 1;
     }
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // As init_surface does: the native framebuffer on X11. Elsewhere (Wayland) SDL
+    // has no native one, and the hint would leave the window without a surface.
+    if (SDL_strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) {
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    }
     SDL_Window* window = SDL_CreateWindow("SDL Tutorial", SDL_WINDOWPOS_UNDEFINED,
                                           SDL_WINDOWPOS_UNDEFINED, 640, 480, SDL_WINDOW_SHOWN);
     if (window == nullptr) {

@@ -1,18 +1,23 @@
 #!/bin/sh
 # The benchmark: builds the lessons and their floor programs (Release) in
-# build/benchmark/, then times each on SDL's dummy driver and on a virtual X server.
+# build/benchmark/, then times each on SDL's dummy driver, on a virtual X server
+# and on a Wayland compositor (Weston).
 # Usage: bench.sh [runs]   (default 50; the medians are printed)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/benchmark"
 runs=${1:-50}
 
-"$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev xvfb valgrind
+"$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev xvfb valgrind weston libegl-mesa0 \
+    libgl1-mesa-dri
 sh "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
 
 bench="$build/bench/bench_lessons"
 set -- "$build/bin/lesson01" "$build/bench/floor01" "$build/bin/lesson02" "$build/bench/floor02"
-no_delay="$build/bench/libno_delay.so"
+# Preloaded by name and found through LD_LIBRARY_PATH: the loader splits LD_PRELOAD
+# at spaces, and the checkout's path may have some.
+no_delay=libno_delay.so
+export LD_LIBRARY_PATH="$build/bench${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 
 echo "Medians of $runs runs on $(nproc) cores, $(uname -sr), SDL $(dpkg-query -W -f='${Version}' libsdl2-2.0-0 2>/dev/null || echo '?')."
 echo "Run: start to exit without the 2000 ms hold. Memory: peak resident set. Failure: a start-up"
@@ -24,6 +29,7 @@ echo "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---|"
 status=0
 "$bench" "$runs" dummy "$no_delay" "$@" || status=$?
 sh "$root/scripts/with_xvfb.sh" "$bench" "$runs" x11 "$no_delay" "$@" || status=$?
+sh "$root/scripts/with_weston.sh" "$bench" "$runs" wayland "$no_delay" "$@" || status=$?
 
 # Wall time on a shared machine wobbles by several per cent from one run of this
 # script to the next; instruction counts do not. One run each under callgrind.

@@ -53,12 +53,10 @@ observe() {
     } >"$dir/observed"
 }
 
-# verdict <dir> <lesson_check arguments...>
-# Checks what observe saw in <dir>; counts a failure in $failures and shows the
-# program's standard error when the check fails.
-failures=0
-verdict() {
-    dir=$1
+# lesson_check_on <dir> <lesson_check arguments...>
+# Runs lesson_check on what observe saw in <dir>; returns its status.
+lesson_check_on() {
+    observed_in=$1
     shift
     set -f
     old_ifs=$IFS
@@ -66,11 +64,19 @@ verdict() {
 '
     # One option a line in "observed"; none holds a newline.
     # shellcheck disable=SC2046
-    set -- "$@" $(cat "$dir/observed")
+    set -- "$@" $(cat "$observed_in/observed")
     IFS=$old_ifs
     set +f
-    if ! "$check" "$@"; then
+    "$check" "$@"
+}
+
+# verdict <dir> <lesson_check arguments...>
+# The same, counting a failure in $failures and showing the program's standard
+# error when the check fails.
+failures=0
+verdict() {
+    if ! lesson_check_on "$@"; then
         failures=$((failures + 1))
-        sed 's/^/  stderr: /' "$dir/stderr.txt"
+        sed 's/^/  stderr: /' "$1/stderr.txt"
     fi
 }
