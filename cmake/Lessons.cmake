@@ -37,6 +37,8 @@ function(add_lesson name)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}/bin")
     if(WIN32)
         windows_lesson(${name})
+    elseif(EMSCRIPTEN)
+        web_lesson(${name} SOURCE "${PROJECT_SOURCE_DIR}/lessons/${name}.cpp")
     endif()
     # The tests run every lesson on a real X server and under valgrind.
     set_property(GLOBAL APPEND PROPERTY LESSONS ${name})
@@ -56,4 +58,84 @@ function(windows_lesson name)
         COMMAND "${CMAKE_COMMAND}" -E copy_if_different
                 "$<TARGET_FILE:SDL2::SDL2>" "$<TARGET_FILE_DIR:${name}>"
         VERBATIM)
+endfunction()
+
+# web_lesson(<target> [SOURCE <the lesson's own source>])
+#
+# On the web (Emscripten) a lesson is <target>.js, .wasm and, if it reads files,
+# .data, started by bin/<target>.html. It links with Asyncify, so SDL_Delay hands
+# the page back to the browser and the picture is drawn during the hold. The
+# resources folder is packaged at the same absolute path RESOURCES_PATH names, so
+# resource_path and loadMedia work unchanged; only for a lesson that reads files.
+function(web_lesson target)
+    cmake_parse_arguments(WEB "" "SOURCE" "" ${ARGN})
+    # Emscripten 3.1.6 reports status 0 for whatever main returns after an Asyncify
+    # sleep, so the lesson's main is compiled as lesson_main and web/lesson_entry.cpp
+    # passes its result to exit() itself.
+    set_source_files_properties("${WEB_SOURCE}" PROPERTIES COMPILE_DEFINITIONS main=lesson_main)
+    target_sources(${target} PRIVATE "${PROJECT_SOURCE_DIR}/web/lesson_entry.cpp")
+    set_target_properties(${target} PROPERTIES SUFFIX ".js")
+    target_link_options(${target} PRIVATE -sASYNCIFY -sEXIT_RUNTIME=1)
+
+    file(READ "${WEB_SOURCE}" code)
+    if(code MATCHES "loadMedia|resource_path")
+        # The file packager fails on a folder with no files in it: then there is
+        # nothing to package, and the lesson finds its file missing, as on a desktop.
+        file(GLOB_RECURSE resources CONFIGURE_DEPENDS "${LESSONS_RESOURCES_DIR}/*")
+        if(resources)
+            string(REGEX REPLACE "/$" "" dir "${LESSONS_RESOURCES_DIR}")
+            string(REPLACE "@" "@@" dir_escaped "${dir}") # '@' separates the two halves
+            target_link_options(${target} PRIVATE "SHELL:--preload-file \"${dir_escaped}@${dir_escaped}\"")
+            set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${resources})
+        endif()
+    endif()
+
+    set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}/bin")
+    set(LESSON ${target})
+    configure_file("${PROJECT_SOURCE_DIR}/web/lesson.html.in" "${PROJECT_BINARY_DIR}/bin/${target}.html"
+                   @ONLY)
+endfunction()
+
+# web_gallery()
+#
+# Writes bin/index.html, the web build's front page: every lesson's number, what
+# it teaches (from the comment that opens its source), its screenshot and a link
+# to run it.
+function(web_gallery)
+    get_property(lessons GLOBAL PROPERTY LESSONS)
+    set(ROWS "")
+    foreach(name IN LISTS lessons)
+        file(STRINGS "${PROJECT_SOURCE_DIR}/lessons/${name}.cpp" header LIMIT_COUNT 12)
+        set(title "${name}")
+        set(teaches "")
+        set(in_text FALSE)
+        foreach(line IN LISTS header)
+            if(line MATCHES "^// Lesson ([0-9]+): (.*)$")
+                set(number "${CMAKE_MATCH_1}")
+                set(title "${CMAKE_MATCH_2}")
+            elseif(line MATCHES "^// Shows:")
+                set(teaches_done TRUE)
+            elseif(line MATCHES "^// (.+)$" AND NOT teaches_done)
+                string(APPEND teaches " ${CMAKE_MATCH_1}")
+                set(in_text TRUE)
+            elseif(in_text)
+                set(teaches_done TRUE)
+            endif()
+        endforeach()
+        unset(teaches_done)
+        foreach(text title teaches)
+            string(REPLACE "&" "&amp;" ${text} "${${text}}")
+            string(REPLACE "<" "&lt;" ${text} "${${text}}")
+            string(REPLACE ">" "&gt;" ${text} "${${text}}")
+        endforeach()
+        set(shot "${PROJECT_SOURCE_DIR}/docs/screenshots/${name}.png")
+        if(EXISTS "${shot}")
+            file(COPY "${shot}" DESTINATION "${PROJECT_BINARY_DIR}/bin/screenshots")
+        endif()
+        string(APPEND ROWS
+            "<tr><td>${number}</td><td><a href=\"${name}.html\">${name}</a>: ${title}</td>"
+            "<td>${teaches}</td><td><a href=\"${name}.html\"><img src=\"screenshots/${name}.png\" "
+            "width=\"240\" alt=\"${name}\"></a></td></tr>\n")
+    endforeach()
+    configure_file("${PROJECT_SOURCE_DIR}/web/index.html.in" "${PROJECT_BINARY_DIR}/bin/index.html" @ONLY)
 endfunction()

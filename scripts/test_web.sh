@@ -1,0 +1,34 @@
+#!/bin/sh
+# The lessons in a web browser, checked: builds them for the web (build/web/),
+# builds lesson02 again reading a resources folder with no file in it together
+# with the tests' own web programs (build/web-fixture/), and runs both in Debian's
+# Chromium, driven by playwright-core (tests/web/test_web.mjs).
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+"$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev libpng-dev chromium nodejs
+command -v npm >/dev/null 2>&1 || "$root/scripts/install_deps.sh" npm
+sh "$root/scripts/build_web.sh" "$root/build/web"
+fixture="$root/build/web-fixture"
+mkdir -p "$fixture/resources/images"
+rm -f "$fixture/resources/images/"*
+sh "$root/scripts/build_web.sh" "$fixture" -DLESSONS_RESOURCES_DIR="$fixture/resources/" \
+    -DLESSONS_WEB_TEST_PROGRAMS=ON
+# lesson_check, from the native test build (the same options as scripts/test.sh).
+LESSONS_BUILD_TARGET=lesson_check sh "$root/scripts/build.sh" "$root/build/test" \
+    -DBUILD_TESTING=ON -DLESSONS_WERROR=ON -DLESSONS_SANITIZE=OFF
+
+echo "== Installing playwright-core for the browser tests (no browser is downloaded)"
+log=$(mktemp)
+if ! (cd "$root/tests/web" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund) \
+        >"$log" 2>&1; then
+    cat "$log"
+    exit 1
+fi
+rm -f "$log"
+
+echo "== Each lesson in Chromium"
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+timeout 600 node "$root/tests/web/test_web.mjs" "$root/build/web/bin" "$fixture/bin" \
+    "$fixture/resources/images/hello_world.bmp" "$root/build/test/bin/lesson_check" "$scratch"

@@ -1,0 +1,9 @@
+#!/bin/sh
+# The lessons in a web browser: builds them for the web in build/web/ and serves
+# build/web/bin/ on this machine (127.0.0.1, a free port) until Ctrl+C. Open the
+# URL it prints: the front page lists every lesson, and each runs in its page.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+sh "$root/scripts/build_web.sh" "$root/build/web"
+"$root/scripts/install_deps.sh" nodejs
+exec node "$root/web/serve.mjs" "$root/build/web/bin"
