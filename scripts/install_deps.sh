@@ -20,7 +20,7 @@ sudo=""
 if [ "$(id -u)" -ne 0 ]; then
     sudo="sudo"
 fi
-echo "Installing:$missing"
+echo "Installing:$missing (with apt-get; this can take a few minutes)"
 log=$(mktemp)
 # shellcheck disable=SC2086 # one word per package
 if ! { $sudo apt-get update -qq &&

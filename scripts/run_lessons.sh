@@ -18,6 +18,7 @@ else
     "$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev
 fi
 
+echo "== Building the lessons in $build"
 sh "$root/scripts/build.sh" "$build" -DBUILD_TESTING=OFF
 
 if $headless; then

@@ -43,7 +43,7 @@ if [ -z "$version" ]; then
     version=$(apt-cache showsrc libsdl2 | sed -n 's/^Version: //p' | sort -V | tail -n 1)
 fi
 
-cache=${LESSONS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/sdl-lessons}
+cache=${LESSONS_CACHE:-${XDG_CACHE_HOME:-${HOME:-/root}/.cache}/sdl-lessons}
 prefix="$cache/sdl2-$version-$compiler"
 if [ -f "$prefix/.complete" ]; then
     echo "$prefix"

@@ -21,7 +21,7 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 "$root/scripts/install_deps.sh" debootstrap
-cache=${LESSONS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/sdl-lessons}
+cache=${LESSONS_CACHE:-${XDG_CACHE_HOME:-${HOME:-/root}/.cache}/sdl-lessons}
 dir="$cache/chroot/$target"
 
 mirror=$(sh "$root/scripts/debian_mirror.sh")
