@@ -81,11 +81,27 @@ function(web_lesson target)
     if(code MATCHES "loadMedia|resource_path")
         # The file packager fails on a folder with no files in it: then there is
         # nothing to package, and the lesson finds its file missing, as on a desktop.
-        file(GLOB_RECURSE resources CONFIGURE_DEPENDS "${LESSONS_RESOURCES_DIR}/*")
+        # Brackets in the folder's path would read as a glob's character class.
+        string(REPLACE "[" "<open>" pattern "${LESSONS_RESOURCES_DIR}")
+        string(REPLACE "]" "[]]" pattern "${pattern}")
+        string(REPLACE "<open>" "[[]" pattern "${pattern}")
+        file(GLOB_RECURSE resources CONFIGURE_DEPENDS "${pattern}/*")
         if(resources)
             string(REGEX REPLACE "/$" "" dir "${LESSONS_RESOURCES_DIR}")
-            string(REPLACE "@" "@@" dir_escaped "${dir}") # '@' separates the two halves
-            target_link_options(${target} PRIVATE "SHELL:--preload-file \"${dir_escaped}@${dir_escaped}\"")
+            string(REPLACE "@" "@@" dir "${dir}") # '@' separates the two halves
+            # The option goes to emcc in a response file, quoted as emcc reads it
+            # (shell-like), so no character in the folder's path is lost on the way.
+            string(REPLACE "\\" "\\\\" quoted "${dir}@${dir}")
+            string(REPLACE "\"" "\\\"" quoted "${quoted}")
+            # It is named relative to the folder the link runs in, since an absolute
+            # path would carry the same characters through the link command.
+            if(CMAKE_GENERATOR MATCHES "Ninja")
+                set(link_dir "${CMAKE_BINARY_DIR}")
+            else()
+                set(link_dir "${CMAKE_CURRENT_BINARY_DIR}")
+            endif()
+            file(WRITE "${link_dir}/${target}.preload.rsp" "--preload-file \"${quoted}\"\n")
+            target_link_options(${target} PRIVATE "@${target}.preload.rsp")
             set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${resources})
         endif()
     endif()
