@@ -26,11 +26,24 @@ dir="$cache/chroot/$target"
 
 mirror=$(sh "$root/scripts/debian_mirror.sh")
 
-mounted=""
-cleanup() {
-    for point in $mounted; do
-        umount -l "$dir/$point" 2>/dev/null || true
+# Undoes every mount under the chroot, also those a killed earlier run left, so
+# that removing the chroot or its copy of the checkout never reaches the host's /dev.
+mounts_under_chroot() {
+    awk -v root="$dir/" '{ gsub(/\\040/, " ", $2) } index($2, root) == 1 { print $2 }' \
+        /proc/self/mounts | sort -r
+}
+unmount_all() {
+    mounts_under_chroot | while IFS= read -r point; do
+        umount -l "$point" 2>/dev/null || true
     done
+    if [ -n "$(mounts_under_chroot)" ]; then
+        echo "test_in_chroot: cannot unmount what is mounted under $dir:" >&2
+        mounts_under_chroot >&2
+        exit 1
+    fi
+}
+cleanup() {
+    unmount_all
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
@@ -40,6 +53,7 @@ in_chroot() { # <command...>: as root, with a clean environment
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"
 }
 
+unmount_all
 if [ ! -f "$dir/.complete" ]; then
     echo "== Debian $target: making a chroot in $dir (a few minutes; once)"
     rm -rf "$dir"
@@ -58,12 +72,12 @@ fi
 for point in proc sys dev dev/pts; do
     mkdir -p "$dir/$point"
 done
-mount -t proc proc "$dir/proc" && mounted="proc $mounted"
-mount --bind /sys "$dir/sys" && mounted="sys $mounted"
-mount --bind /dev "$dir/dev" && mounted="dev $mounted"
-mount --bind /dev/pts "$dir/dev/pts" && mounted="dev/pts $mounted"
+mount -t proc proc "$dir/proc"
+mount --bind /sys "$dir/sys"
+mount --bind /dev "$dir/dev"
+mount --bind /dev/pts "$dir/dev/pts"
 mkdir -p "$dir/dev/shm"
-mount -t tmpfs shm "$dir/dev/shm" && mounted="dev/shm $mounted"
+mount -t tmpfs shm "$dir/dev/shm"
 cp /etc/resolv.conf "$dir/etc/resolv.conf" 2>/dev/null || true
 
 echo "== Debian $target: bringing the chroot up to date"

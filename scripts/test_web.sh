@@ -6,7 +6,7 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-"$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev libpng-dev chromium nodejs
+"$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev libgtest-dev libpng-dev chromium nodejs
 command -v npm >/dev/null 2>&1 || "$root/scripts/install_deps.sh" npm
 sh "$root/scripts/build_web.sh" "$root/build/web"
 fixture="$root/build/web-fixture"

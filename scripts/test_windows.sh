@@ -10,7 +10,7 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/windows"
 
-"$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev libpng-dev g++-mingw-w64-x86-64 \
+"$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev libgtest-dev libpng-dev g++-mingw-w64-x86-64 \
     wine wine64
 sdl2=$(sh "$root/scripts/sdl2_for.sh" mingw | tail -n 1)
 
