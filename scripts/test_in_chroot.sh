@@ -1,19 +1,20 @@
 #!/bin/sh
 # Runs the test suite on another Debian release, in a chroot made with debootstrap:
-# Debian 13 ("trixie", SDL 2.32) or sid (SDL2 is sdl2-compat over SDL3 there).
+# Debian 13 ("trixie", SDL 2.32) or sid (SDL2 is sdl2-compat over SDL3 there), or
+# a fresh Debian 12 ("bookworm"), to see what a new machine needs.
 # The chroot is kept in a cache folder outside the checkout and brought up to date
 # on each run; the checkout is copied in under a folder whose name has spaces,
 # quotes, '$', '&', '%', brackets and non-ASCII letters, and the command (by
 # default the README's test command) runs there. Needs root.
-# Usage: test_in_chroot.sh trixie|sid [command...]   (default: sh scripts/test.sh)
+# Usage: test_in_chroot.sh bookworm|trixie|sid [command...]   (default: sh scripts/test.sh)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-target=${1:?usage: test_in_chroot.sh trixie|sid [command...]}
+target=${1:?usage: test_in_chroot.sh bookworm|trixie|sid [command...]}
 shift
 [ "$#" -gt 0 ] || set -- sh scripts/test.sh
 case $target in
-trixie | sid) ;;
-*) echo "test_in_chroot: unknown target '$target' (trixie or sid)" >&2; exit 2 ;;
+bookworm | trixie | sid) ;;
+*) echo "test_in_chroot: unknown target '$target' (bookworm, trixie or sid)" >&2; exit 2 ;;
 esac
 if [ "$(id -u)" -ne 0 ]; then
     echo "test_in_chroot: run as root (debootstrap and chroot need it)" >&2
