@@ -88,7 +88,9 @@ function check(name, seen, ...mode) {
       `${base}.ppm`,
       Buffer.concat([Buffer.from(`P6 ${width} ${height} 255\n`), Buffer.from(rgb, "base64")])
     );
-    args.push("--frame", `${base}.ppm`, "--hold-ms", String(seen.exit.at - seen.frame.at));
+    // Whole milliseconds, as the other platforms measure: the page's clock is coarsened.
+    const hold = Math.round(seen.exit.at - seen.frame.at);
+    args.push("--frame", `${base}.ppm`, "--hold-ms", String(hold));
   }
   if (seen.leadMs !== null) args.push("--lead-ms", String(seen.leadMs));
   const result = spawnSync(lessonCheck, args, { encoding: "utf8" });
