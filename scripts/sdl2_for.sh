@@ -3,7 +3,7 @@
 # with `apt-get source`, which checks it against the signed archive) and installs
 # it, CMake package files included, into a cache folder outside the checkout.
 # Later runs reuse it: the folder is keyed on the SDL2 version and the compiler.
-# Prints the install folder on its last line.
+# Prints the install folder on standard output, and its progress on standard error.
 # Usage: sdl2_for.sh mingw|emscripten
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -27,7 +27,7 @@ sudo=""
 # apt-get source needs a deb-src entry: add one for this release's main archive.
 if ! apt-get indextargets 2>/dev/null | grep -q '^Identifier: Sources'; then
     . /etc/os-release
-    echo "== Adding a deb-src entry for Debian's SDL2 source package"
+    echo "== Adding a deb-src entry for Debian's SDL2 source package" >&2
     $sudo tee /etc/apt/sources.list.d/sdl-lessons-src.sources >/dev/null <<EOF
 Types: deb-src
 URIs: $(sh "$root/scripts/debian_mirror.sh")
@@ -50,7 +50,7 @@ if [ -f "$prefix/.complete" ]; then
     exit 0
 fi
 
-echo "== Building SDL2 $version for $platform ($compiler) into $prefix (a few minutes; once)"
+echo "== Building SDL2 $version for $platform ($compiler) into $prefix (a few minutes; once)" >&2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 log="$work/log"
