@@ -11,11 +11,11 @@ platform=${1:?usage: sdl2_for.sh mingw|emscripten}
 
 case $platform in
 mingw)
-    "$root/scripts/install_deps.sh" dpkg-dev cmake make g++-mingw-w64-x86-64
+    "$root/scripts/install_deps.sh" dpkg-dev cmake make g++-mingw-w64-x86-64 >&2
     compiler="mingw-$(x86_64-w64-mingw32-gcc -dumpfullversion)"
     ;;
 emscripten)
-    "$root/scripts/install_deps.sh" dpkg-dev cmake make emscripten
+    "$root/scripts/install_deps.sh" dpkg-dev cmake make emscripten >&2
     compiler="emscripten-$(emcc --version 2>/dev/null | sed -n '1s/.* \([0-9][0-9.]*\) .*/\1/p')"
     ;;
 *) echo "sdl2_for: unknown platform '$platform' (mingw or emscripten)" >&2; exit 2 ;;
