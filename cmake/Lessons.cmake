@@ -40,7 +40,8 @@ function(add_lesson name)
     elseif(EMSCRIPTEN)
         web_lesson(${name} SOURCE "${PROJECT_SOURCE_DIR}/lessons/${name}.cpp")
     endif()
-    # The tests run every lesson on a real X server and under valgrind.
+    # The per-lesson tests (native, X11, valgrind) and the web gallery list the
+    # lessons from here; the Windows, web and Wayland scripts find them in bin/.
     set_property(GLOBAL APPEND PROPERTY LESSONS ${name})
 endfunction()
 
