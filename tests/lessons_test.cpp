@@ -51,9 +51,9 @@ TEST_P(Lessons, KeepTheirPromise)
     std::sort(frames.begin(), frames.end()); // numbered in the order shown
     if (!frames.empty()) {
         const fs::path& last_frame = frames.back();
-        expect::Picture frame;
+        picture::Picture frame;
         std::string why;
-        ASSERT_TRUE(expect::load_picture(last_frame.string(), frame, why)) << why;
+        ASSERT_TRUE(picture::load(last_frame.string(), frame, why)) << why;
         run.frame = frame;
         run.hold_ms = std::chrono::duration<double, std::milli>(result.ended -
                                                                 fs::last_write_time(last_frame))

@@ -8,10 +8,11 @@
 //
 // Usage: make_hello_world <output.bmp>
 
+#include "picture.hpp"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <vector>
 
 namespace {
 
@@ -62,42 +63,32 @@ std::uint8_t to_byte(double value)
     return static_cast<std::uint8_t>(value + 0.5);
 }
 
-class Picture {
-public:
-    Picture() : pixels_(static_cast<std::size_t>(WIDTH) * HEIGHT)
-    {
+// Sets one pixel, ignoring any outside the picture.
+void set(picture::Picture& picture, int x, int y, Rgb colour)
+{
+    if (x >= 0 && x < WIDTH && y >= 0 && y < HEIGHT) {
+        std::uint8_t* p = &picture.rgb[(static_cast<std::size_t>(y) * WIDTH + x) * 3];
+        p[0] = colour.r;
+        p[1] = colour.g;
+        p[2] = colour.b;
     }
+}
 
-    void set(int x, int y, Rgb colour)
-    {
-        if (x >= 0 && x < WIDTH && y >= 0 && y < HEIGHT) {
-            pixels_[static_cast<std::size_t>(y) * WIDTH + x] = colour;
-        }
-    }
-    Rgb get(int x, int y) const
-    {
-        return pixels_[static_cast<std::size_t>(y) * WIDTH + x];
-    }
-
-private:
-    std::vector<Rgb> pixels_;
-};
-
-void paint_background(Picture& picture)
+void paint_background(picture::Picture& picture)
 {
     for (int y = 0; y < HEIGHT; ++y) {
         for (int x = 0; x < WIDTH; ++x) {
             double fx = x / double(WIDTH - 1);
             double fy = y / double(HEIGHT - 1);
-            picture.set(x, y,
-                        {to_byte(40 + 180 * fx), to_byte(30 + 150 * fy),
-                         to_byte(210 - 160 * (fx + fy) / 2)});
+            set(picture, x, y,
+                {to_byte(40 + 180 * fx), to_byte(30 + 150 * fy),
+                 to_byte(210 - 160 * (fx + fy) / 2)});
         }
     }
 }
 
 // A globe lit from the upper left, with land, sea and a grid of meridians and parallels.
-void paint_globe(Picture& picture, int cx, int cy, int radius)
+void paint_globe(picture::Picture& picture, int cx, int cy, int radius)
 {
     for (int y = cy - radius; y <= cy + radius; ++y) {
         for (int x = cx - radius; x <= cx + radius; ++x) {
@@ -127,12 +118,13 @@ void paint_globe(Picture& picture, int cx, int cy, int radius)
                 g = 230;
                 b = 210;
             }
-            picture.set(x, y, {to_byte(r * light), to_byte(g * light), to_byte(b * light)});
+            set(picture, x, y, {to_byte(r * light), to_byte(g * light), to_byte(b * light)});
         }
     }
 }
 
-void paint_text(Picture& picture, const char* text, int left, int top, int scale, Rgb colour)
+void paint_text(picture::Picture& picture, const char* text, int left, int top, int scale,
+                Rgb colour)
 {
     for (int i = 0; text[i] != '\0'; ++i) {
         const Glyph* glyph = find_glyph(text[i]);
@@ -146,70 +138,13 @@ void paint_text(Picture& picture, const char* text, int left, int top, int scale
                 }
                 for (int dy = 0; dy < scale; ++dy) {
                     for (int dx = 0; dx < scale; ++dx) {
-                        picture.set(left + (i * 6 + col) * scale + dx, top + row * scale + dy,
-                                    colour);
+                        set(picture, left + (i * 6 + col) * scale + dx, top + row * scale + dy,
+                            colour);
                     }
                 }
             }
         }
     }
-}
-
-void put_u16(std::FILE* file, unsigned value)
-{
-    std::fputc(static_cast<int>(value & 0xFF), file);
-    std::fputc(static_cast<int>((value >> 8) & 0xFF), file);
-}
-
-void put_u32(std::FILE* file, unsigned long value)
-{
-    put_u16(file, static_cast<unsigned>(value & 0xFFFF));
-    put_u16(file, static_cast<unsigned>((value >> 16) & 0xFFFF));
-}
-
-// An uncompressed 24-bit BMP: rows bottom to top, blue-green-red, each row
-// padded to a multiple of four bytes (640 * 3 already is).
-bool write_bmp(const Picture& picture, const char* file_name)
-{
-    std::FILE* file = std::fopen(file_name, "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    const unsigned long row_size = (WIDTH * 3 + 3) / 4 * 4;
-    const unsigned long image_size = row_size * HEIGHT;
-    const unsigned long header_size = 14 + 40;
-
-    std::fputs("BM", file);
-    put_u32(file, header_size + image_size);
-    put_u32(file, 0);           // reserved
-    put_u32(file, header_size); // offset of the pixels
-    put_u32(file, 40);          // BITMAPINFOHEADER
-    put_u32(file, WIDTH);
-    put_u32(file, HEIGHT); // positive: bottom-up
-    put_u16(file, 1);      // planes
-    put_u16(file, 24);     // bits per pixel
-    put_u32(file, 0);      // BI_RGB, no compression
-    put_u32(file, image_size);
-    put_u32(file, 2835); // 72 dpi, in pixels per metre
-    put_u32(file, 2835);
-    put_u32(file, 0); // no palette
-    put_u32(file, 0);
-
-    for (int y = HEIGHT - 1; y >= 0; --y) {
-        unsigned long written = 0;
-        for (int x = 0; x < WIDTH; ++x) {
-            Rgb p = picture.get(x, y);
-            std::fputc(p.b, file);
-            std::fputc(p.g, file);
-            std::fputc(p.r, file);
-            written += 3;
-        }
-        for (; written < row_size; ++written) {
-            std::fputc(0, file);
-        }
-    }
-    bool ok = std::ferror(file) == 0;
-    return std::fclose(file) == 0 && ok;
 }
 
 } // namespace
@@ -221,7 +156,10 @@ int main(int argc, char* argv[])
         return 2;
     }
 
-    Picture picture;
+    picture::Picture picture;
+    picture.width = WIDTH;
+    picture.height = HEIGHT;
+    picture.rgb.resize(static_cast<std::size_t>(WIDTH) * HEIGHT * 3);
     paint_background(picture);
     const char* greeting = "HELLO, WORLD!";
     const int scale = 7;
@@ -231,7 +169,7 @@ int main(int argc, char* argv[])
     paint_text(picture, greeting, left, 40, scale, {255, 250, 235});
     paint_globe(picture, 320, 295, 150);
 
-    if (!write_bmp(picture, argv[1])) {
+    if (!picture::save_bmp(argv[1], picture)) {
         std::fprintf(stderr, "%s: cannot write %s\n", argv[0], argv[1]);
         return 1;
     }

@@ -12,10 +12,11 @@
 //
 // Exits 0 when all is well, 1 with a reason on standard error otherwise.
 
+#include "picture.hpp"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <png.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,11 +34,7 @@ const char* const TITLE = "SDL Tutorial";
 
 using Clock = std::chrono::steady_clock;
 
-struct Picture {
-    unsigned width = 0;
-    unsigned height = 0;
-    std::vector<unsigned char> rgb; // three bytes a pixel, rows top to bottom
-};
+using picture::Picture;
 
 void sleep_ms(int ms)
 {
@@ -123,8 +120,8 @@ bool grab(Display* display, Window window, Picture& picture)
         }
         return static_cast<unsigned char>(((pixel >> shift) & mask) * 255 / (mask ? mask : 1));
     };
-    picture.width = static_cast<unsigned>(image->width);
-    picture.height = static_cast<unsigned>(image->height);
+    picture.width = image->width;
+    picture.height = image->height;
     picture.rgb.resize(std::size_t(picture.width) * picture.height * 3);
     std::size_t i = 0;
     for (int y = 0; y < image->height; ++y) {
@@ -137,45 +134,6 @@ bool grab(Display* display, Window window, Picture& picture)
     }
     XDestroyImage(image);
     return true;
-}
-
-bool write_png(const Picture& picture, const char* path)
-{
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = picture.width;
-    image.height = picture.height;
-    image.format = PNG_FORMAT_RGB;
-    return png_image_write_to_file(&image, path, 0, picture.rgb.data(), 0, nullptr) != 0;
-}
-
-bool read_png(const char* path, Picture& picture)
-{
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path)) {
-        return false;
-    }
-    image.format = PNG_FORMAT_RGB;
-    picture.width = image.width;
-    picture.height = image.height;
-    picture.rgb.resize(PNG_IMAGE_SIZE(image));
-    return png_image_finish_read(&image, nullptr, picture.rgb.data(), 0, nullptr) != 0;
-}
-
-// Pixels that differ between two pictures of the same size.
-long differences(const Picture& a, const Picture& b)
-{
-    if (a.width != b.width || a.height != b.height) {
-        return -1;
-    }
-    long count = 0;
-    for (std::size_t i = 0; i < a.rgb.size(); i += 3) {
-        count += std::memcmp(&a.rgb[i], &b.rgb[i], 3) != 0;
-    }
-    return count;
 }
 
 // The first OpenGL library mapped into process `pid`, or "" if none is.
@@ -236,7 +194,7 @@ int save(const char* out)
     }
     sleep_ms(1000); // well inside the two-second hold
     Picture picture;
-    if (!grab(display, window, picture) || !write_png(picture, out)) {
+    if (!grab(display, window, picture) || !picture::save_png(out, picture)) {
         std::fprintf(stderr, "window_shot: could not photograph the window into %s\n", out);
         return 1;
     }
@@ -247,8 +205,9 @@ int save(const char* out)
 int check(const char* expected_path, char** program)
 {
     Picture expected;
-    if (!read_png(expected_path, expected)) {
-        std::fprintf(stderr, "window_shot: cannot read %s\n", expected_path);
+    std::string why;
+    if (!picture::load(expected_path, expected, why)) {
+        std::fprintf(stderr, "window_shot: cannot read %s: %s\n", expected_path, why.c_str());
         return 1;
     }
     Display* display = open_display();
@@ -291,7 +250,7 @@ int check(const char* expected_path, char** program)
         long wrong = -2;
         while (running() && seconds_since(mapped) < 1.5) {
             if (grab(display, window, shown)) {
-                wrong = differences(shown, expected);
+                wrong = picture::differences(shown, expected);
                 if (wrong == 0) {
                     break;
                 }
@@ -301,7 +260,7 @@ int check(const char* expected_path, char** program)
         if (wrong != 0) {
             fail("the window never showed the expected picture (" + std::to_string(wrong) +
                  " pixels differ at the last look)");
-            write_png(shown, "window_shot_actual.png");
+            picture::save_png("window_shot_actual.png", shown);
         }
 
         // The picture is drawn on the CPU and presented once: OpenGL (Mesa, LLVM)

@@ -1,11 +1,6 @@
 #include "expectations.hpp"
 
-#include <SDL.h>
-#include <png.h>
-
 #include <cctype>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -17,67 +12,6 @@ const double HOLD_MS = 2000;
 // Lines are printed before the hold, so they must reach their reader well before
 // the exit; half the hold leaves room for a slow start.
 const double LINE_LEAD_MS = HOLD_MS / 2;
-
-bool read_png(const std::string& path, Picture& picture, std::string& why)
-{
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) {
-        why = image.message;
-        return false;
-    }
-    image.format = PNG_FORMAT_RGB;
-    picture.width = static_cast<int>(image.width);
-    picture.height = static_cast<int>(image.height);
-    picture.rgb.resize(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, picture.rgb.data(), 0, nullptr)) {
-        why = image.message;
-        return false;
-    }
-    return true;
-}
-
-bool read_bmp(const std::string& path, Picture& picture, std::string& why)
-{
-    SDL_Surface* bmp = SDL_LoadBMP(path.c_str());
-    SDL_Surface* rgb = bmp ? SDL_ConvertSurfaceFormat(bmp, SDL_PIXELFORMAT_RGB24, 0) : nullptr;
-    SDL_FreeSurface(bmp);
-    if (rgb == nullptr) {
-        why = SDL_GetError();
-        return false;
-    }
-    picture.width = rgb->w;
-    picture.height = rgb->h;
-    picture.rgb.resize(static_cast<std::size_t>(rgb->w) * rgb->h * 3);
-    for (int y = 0; y < rgb->h; ++y) {
-        std::memcpy(&picture.rgb[static_cast<std::size_t>(y) * rgb->w * 3],
-                    static_cast<const Uint8*>(rgb->pixels) + y * rgb->pitch,
-                    static_cast<std::size_t>(rgb->w) * 3);
-    }
-    SDL_FreeSurface(rgb);
-    return true;
-}
-
-bool read_ppm(const std::string& path, Picture& picture, std::string& why)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string tag;
-    int max = 0;
-    if (!(in >> tag >> picture.width >> picture.height >> max) || tag != "P6" || max != 255) {
-        why = "not a binary PPM with 8-bit channels";
-        return false;
-    }
-    in.get();
-    picture.rgb.resize(static_cast<std::size_t>(picture.width) * picture.height * 3);
-    in.read(reinterpret_cast<char*>(picture.rgb.data()),
-            static_cast<std::streamsize>(picture.rgb.size()));
-    if (static_cast<std::size_t>(in.gcount()) != picture.rgb.size()) {
-        why = "cut short";
-        return false;
-    }
-    return true;
-}
 
 bool ends_with(const std::string& text, const std::string& end)
 {
@@ -128,25 +62,6 @@ bool line_matches(const std::string& line, const std::string& pattern)
     return line.compare(at, std::string::npos, pattern, from, std::string::npos) == 0;
 }
 
-// Whether `expected` appears, pixel for pixel, somewhere in `shown`.
-bool contains(const Picture& shown, const Picture& expected)
-{
-    const std::size_t row_bytes = static_cast<std::size_t>(expected.width) * 3;
-    for (int top = 0; top + expected.height <= shown.height; ++top) {
-        for (int left = 0; left + expected.width <= shown.width; ++left) {
-            bool same = true;
-            for (int y = 0; same && y < expected.height; ++y) {
-                const std::size_t at = (static_cast<std::size_t>(top + y) * shown.width + left) * 3;
-                same = std::memcmp(&shown.rgb[at], &expected.rgb[y * row_bytes], row_bytes) == 0;
-            }
-            if (same) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
 std::string quoted(const std::vector<std::string>& lines)
 {
     std::string text;
@@ -174,21 +89,6 @@ std::string expected_lines_path(const std::string& lesson)
 std::string screenshot_path(const std::string& lesson)
 {
     return std::string(LESSONS_SOURCE_DIR) + "/docs/screenshots/" + lesson + ".png";
-}
-
-bool load_picture(const std::string& path, Picture& picture, std::string& why)
-{
-    if (ends_with(path, ".png")) {
-        return read_png(path, picture, why);
-    }
-    if (ends_with(path, ".bmp")) {
-        return read_bmp(path, picture, why);
-    }
-    if (ends_with(path, ".ppm")) {
-        return read_ppm(path, picture, why);
-    }
-    why = "not a .png, .bmp or .ppm file";
-    return false;
 }
 
 std::vector<std::string> split_lines(const std::string& text)
@@ -229,13 +129,13 @@ std::vector<std::string> check_lesson(const std::string& lesson, const Run& run)
                            " instead of 0");
     }
 
-    Picture screenshot;
+    picture::Picture screenshot;
     std::string why;
     if (!run.frame) {
         problems.push_back("showed no picture");
-    } else if (!load_picture(screenshot_path(lesson), screenshot, why)) {
+    } else if (!picture::load(screenshot_path(lesson), screenshot, why)) {
         problems.push_back("cannot read " + screenshot_path(lesson) + ": " + why);
-    } else if (!contains(*run.frame, screenshot)) {
+    } else if (!picture::contains(*run.frame, screenshot)) {
         problems.push_back("showed a " + std::to_string(run.frame->width) + "x" +
                            std::to_string(run.frame->height) + " picture that is not (and " +
                            "does not contain) " + screenshot_path(lesson));

@@ -14,29 +14,21 @@
 // shows nothing, does not hold, and exits with status 1.
 #pragma once
 
-#include <cstdint>
+#include "picture.hpp"
+
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace expect {
 
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> rgb; // red, green, blue per pixel, row by row
-};
-
-// Reads a .png, a .bmp or a binary .ppm (P6) into `picture`, or says why not.
-bool load_picture(const std::string& path, Picture& picture, std::string& why);
-
 // What was seen of one run of a lesson. Unknown figures stay negative.
 struct Run {
     std::vector<std::string> lines; // standard output, line by line ("\r\n" or "\n")
     int exit_status = -1;
-    std::optional<Picture> frame;  // the last picture shown, if any was
-    double hold_ms = -1;           // from the picture being shown to the exit
-    double last_line_lead_ms = -1; // from the last line reaching its reader to the exit
+    std::optional<picture::Picture> frame; // the last picture shown, if any was
+    double hold_ms = -1;                   // from the picture being shown to the exit
+    double last_line_lead_ms = -1;         // from the last line reaching its reader to the exit
 };
 
 // Splits output into lines, dropping a trailing "\r" from each.

@@ -47,9 +47,9 @@ int main(int argc, char* argv[])
     run.lines = expect::split_lines(text.str());
     run.exit_status = std::atoi(option["--status"].c_str());
     if (!option["--frame"].empty()) {
-        expect::Picture frame;
+        picture::Picture frame;
         std::string why;
-        if (!expect::load_picture(option["--frame"], frame, why)) {
+        if (!picture::load(option["--frame"], frame, why)) {
             std::printf("FAIL: cannot read the frame %s: %s\n", option["--frame"].c_str(),
                         why.c_str());
             return 1;
