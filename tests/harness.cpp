@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -153,10 +154,17 @@ Result run(const std::string& program, const Options& options)
         _exit(127);
     }
 
+    // Only a signal may interrupt the wait; any other error (ECHILD, when someone
+    // else reaped the child) would make retrying spin forever.
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
+    pid_t waited = 0;
+    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
     }
     Result result;
+    if (waited < 0) {
+        ADD_FAILURE() << "cannot wait for " << program << ": " << std::strerror(errno);
+        return result;
+    }
     result.ended = fs::file_time_type::clock::now();
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

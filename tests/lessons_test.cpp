@@ -5,10 +5,12 @@
 #include "check/expectations.hpp"
 #include "harness.hpp"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <sstream>
 
 namespace {
@@ -66,5 +68,18 @@ TEST_P(Lessons, KeepTheirPromise)
 
 INSTANTIATE_TEST_SUITE_P(, Lessons, ::testing::ValuesIn(all_lessons()),
                          [](const auto& info) { return info.param; });
+
+TEST(Harness, AWaitThatCannotSucceedFailsTheTestWithItsReason)
+{
+    // With SIGCHLD ignored the system reaps the child itself, and waiting for it
+    // fails (ECHILD): the run must fail, saying so, rather than wait forever.
+    struct sigaction ignore = {}, previous = {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(sigaction(SIGCHLD, &ignore, &previous), 0);
+    harness::Options options;
+    options.seam = false;
+    EXPECT_NONFATAL_FAILURE(harness::run("/bin/true", options), "cannot wait for /bin/true: ");
+    sigaction(SIGCHLD, &previous, nullptr);
+}
 
 } // namespace
