@@ -1,6 +1,6 @@
 #!/bin/sh
-# The benchmark: builds the lessons and their floor programs (Release) in
-# build/benchmark/, then times each on SDL's dummy driver, on a virtual X server
+# The benchmark: builds the lessons and their floor programs in build/benchmark/
+# (the CMake preset "benchmark", a Release build), then times each on SDL's dummy driver, on a virtual X server
 # and on a Wayland compositor (Weston).
 # Usage: bench.sh [runs]   (default 50; the medians are printed)
 set -eu
@@ -10,7 +10,7 @@ runs=${1:-50}
 
 "$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev xvfb valgrind weston libegl-mesa0 \
     libgl1-mesa-dri
-sh "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+sh "$root/scripts/build.sh" benchmark
 
 bench="$build/bench/bench_lessons"
 set -- "$build/bin/lesson01" "$build/bench/floor01" "$build/bin/lesson02" "$build/bench/floor02"

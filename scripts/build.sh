@@ -1,15 +1,23 @@
 #!/bin/sh
-# Configures and builds the project in <build dir>, quietly: the log, kept in
-# <build dir>/build.log, is shown only when something fails.
-# Usage: build.sh <build dir> [cmake options...]
+# Configures the project through one of its CMake presets (CMakePresets.json names
+# every build variant) and builds it, quietly: the log, kept in <build dir>/build.log,
+# is shown only when something fails. The build goes into the preset's own folder,
+# build/<preset>, or into the one given with -B.
+# Usage: build.sh <preset> [-B <build dir>] [cmake -D options...]
 # LESSONS_BUILD_TARGET=<target> builds that target alone.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-dir=$1
+preset=$1
 shift
+dir="$root/build/$preset"
+if [ "${1:-}" = -B ]; then
+    dir=$2
+    shift 2
+fi
 
 mkdir -p "$dir"
-if ! { cmake -S "$root" -B "$dir" "$@" && cmake --build "$dir" --parallel 2 ${LESSONS_BUILD_TARGET:+--target "$LESSONS_BUILD_TARGET"}; } \
+if ! { cmake -S "$root" -B "$dir" --preset "$preset" "$@" &&
+       cmake --build "$dir" --parallel 2 ${LESSONS_BUILD_TARGET:+--target "$LESSONS_BUILD_TARGET"}; } \
         >"$dir/build.log" 2>&1; then
     cat "$dir/build.log"
     echo "The build in $dir failed; its log is in $dir/build.log" >&2

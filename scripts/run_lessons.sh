@@ -1,11 +1,12 @@
 #!/bin/sh
 # Quick start, part one: installs what is missing, builds the lessons in
-# build/run/ and runs each of them in turn. On a desktop their windows show; on
-# a machine with no display they run on a virtual X server instead, and a
-# screenshot of each window is saved in build/run/screenshots/.
+# build/native/ (the CMake preset "native") and runs each of them in turn. On a
+# desktop their windows show; on a machine with no display they run on a virtual
+# X server instead, and a screenshot of each window is saved in
+# build/native/screenshots/.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build/run"
+build="$root/build/native"
 
 headless=false
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
@@ -19,7 +20,7 @@ else
 fi
 
 echo "== Building the lessons in $build"
-sh "$root/scripts/build.sh" "$build" -DBUILD_TESTING=OFF
+sh "$root/scripts/build.sh" native
 
 if $headless; then
     echo "No display here: running the lessons on a virtual X server."

@@ -6,8 +6,8 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-"$root/docs/screenshots"}
-build="$root/build/run"
+build="$root/build/native"
 
 "$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev libpng-dev xvfb
-sh "$root/scripts/build.sh" "$build" -DBUILD_TESTING=OFF
+sh "$root/scripts/build.sh" native
 SDL_VIDEODRIVER=x11 sh "$root/scripts/with_xvfb.sh" sh "$root/scripts/shoot_lessons.sh" "$build/bin" "$out"
