@@ -1,16 +1,20 @@
 #!/bin/sh
-# Builds the lessons for the web (Emscripten) in <build dir>, against SDL2 built
-# once from Debian's SDL2 source package and cached (scripts/sdl2_for.sh): each
-# lesson's page is <build dir>/bin/<lesson>.html, and bin/index.html lists them all.
-# Usage: build_web.sh <build dir> [cmake options...]
+# Builds the lessons for the web (Emscripten) through a web preset of
+# CMakePresets.json, against SDL2 built once from Debian's SDL2 source package and
+# cached (scripts/sdl2_for.sh): each lesson's page is <build dir>/bin/<lesson>.html,
+# and bin/index.html lists them all.
+# Usage: build_web.sh <web preset> [-B <build dir>] [cmake -D options...]
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-dir=$1
-shift
 
 "$root/scripts/install_deps.sh" cmake make emscripten
-sdl2=$(sh "$root/scripts/sdl2_for.sh" emscripten | tail -n 1)
-echo "== Building the lessons for the web (Emscripten) in $dir"
-sh "$root/scripts/build.sh" "$dir" \
-    -DCMAKE_TOOLCHAIN_FILE="$(em-config EMSCRIPTEN_ROOT)/cmake/Modules/Platform/Emscripten.cmake" \
-    -DSDL2_DIR="$sdl2/lib/cmake/SDL2" -DLESSONS_WERROR=ON "$@"
+# The presets read SDL2's and Emscripten's folders from here. A failed SDL2 build
+# stops this script at once, with that build's own error.
+LESSONS_SDL2_WEB=$(sh "$root/scripts/sdl2_for.sh" emscripten) || exit 1
+EMSCRIPTEN_ROOT=$(em-config EMSCRIPTEN_ROOT) || exit 1
+# Emscripten's optimiser needs Debian's acorn, which a Node.js not from Debian
+# that comes first on PATH does not find by itself.
+NODE_PATH="/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}"
+export LESSONS_SDL2_WEB EMSCRIPTEN_ROOT NODE_PATH
+echo "== Building the lessons for the web (Emscripten, preset $1)"
+sh "$root/scripts/build.sh" "$@"

@@ -8,11 +8,10 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 if [ "${1:-}" != --on-compositor ]; then
-    "$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev libgtest-dev libpng-dev weston xvfb \
+    "$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev libpng-dev weston xvfb \
         libegl-mesa0 libgl1-mesa-dri gdb
-    echo "== Building the lessons and lesson_check in $root/build/test"
-    sh "$root/scripts/build.sh" "$root/build/test" -DBUILD_TESTING=ON -DLESSONS_WERROR=ON \
-        -DLESSONS_SANITIZE=OFF
+    echo "== Building the lessons and lesson_check in $root/build/native"
+    sh "$root/scripts/build.sh" native
     sh "$root/scripts/with_weston.sh" sh "$0" --on-compositor
     exit
 fi
@@ -25,11 +24,11 @@ unset SDL_VIDEODRIVER
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-check="$root/build/test/bin/lesson_check"
+check="$root/build/native/bin/lesson_check"
 . "$root/tests/observe.sh"
 OBSERVE_LIMIT=60
 
-for program in "$root"/build/test/bin/lesson[0-9]*; do
+for program in "$root"/build/native/bin/lesson[0-9]*; do
     lesson=$(basename "$program")
     dir="$work/$lesson"
     observe "$dir" "$program" &
@@ -57,8 +56,8 @@ for program in "$root"/build/test/bin/lesson[0-9]*; do
         echo "In none of the $shots screenshots taken while it ran:"
         verdict "$dir" lesson "$lesson"
         ls "$dir"/shot-*/*.png >/dev/null 2>&1 && cp "$(ls "$dir"/shot-*/*.png | tail -n 1)" \
-            "$root/build/test/wayland-$lesson-last-screenshot.png" &&
-            echo "The last screenshot: $root/build/test/wayland-$lesson-last-screenshot.png"
+            "$root/build/native/wayland-$lesson-last-screenshot.png" &&
+            echo "The last screenshot: $root/build/native/wayland-$lesson-last-screenshot.png"
     fi
     [ "$failures" -eq 0 ] || failed=1
 done

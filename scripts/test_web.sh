@@ -6,21 +6,19 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-"$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev libgtest-dev libpng-dev chromium nodejs
+"$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev libpng-dev chromium nodejs
 command -v npm >/dev/null 2>&1 || "$root/scripts/install_deps.sh" npm
-sh "$root/scripts/build_web.sh" "$root/build/web"
+sh "$root/scripts/build_web.sh" web
 # The fixture's resources folder is empty, so nothing is packaged and its path is
 # only text in the program: a short one, because SDL on the web keeps no more than
 # 127 bytes of an error's text, and the reason must name the whole file.
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$scratch/sem imagem/resources/images"
-fixture="$root/build/web-fixture"
-sh "$root/scripts/build_web.sh" "$fixture" -DLESSONS_RESOURCES_DIR="$scratch/sem imagem/resources/" \
-    -DLESSONS_WEB_TEST_PROGRAMS=ON
-# lesson_check, from the native test build (the same options as scripts/test.sh).
-LESSONS_BUILD_TARGET=lesson_check sh "$root/scripts/build.sh" "$root/build/test" \
-    -DBUILD_TESTING=ON -DLESSONS_WERROR=ON -DLESSONS_SANITIZE=OFF
+fixture="$root/build/web-test"
+sh "$root/scripts/build_web.sh" web-test -DLESSONS_RESOURCES_DIR="$scratch/sem imagem/resources/"
+# lesson_check, from the plain native build.
+LESSONS_BUILD_TARGET=lesson_check sh "$root/scripts/build.sh" native
 
 echo "== Installing playwright-core for the browser tests (no browser is downloaded)"
 log=$(mktemp)
@@ -33,5 +31,5 @@ rm -f "$log"
 
 echo "== Each lesson in Chromium"
 timeout 600 node "$root/tests/web/test_web.mjs" "$root/build/web/bin" "$fixture/bin" \
-    "$scratch/sem imagem/resources/images/hello_world.bmp" "$root/build/test/bin/lesson_check" \
+    "$scratch/sem imagem/resources/images/hello_world.bmp" "$root/build/native/bin/lesson_check" \
     "$scratch"

@@ -1,6 +1,7 @@
 #!/bin/sh
 # The lessons on Windows: cross-builds them with MinGW-w64 into build/windows/bin/
-# (SDL2 for MinGW is built once from Debian's SDL2 source package and cached), then
+# (the CMake preset "windows"; SDL2 for MinGW is built once from Debian's SDL2
+# source package and cached), then
 # runs each under Wine, headless on SDL's dummy driver, and checks it the way the
 # native tests do (tests/check/expectations.hpp): its lines, read through a pipe as
 # they are printed, its exit status, the picture it showed, the two-second hold.
@@ -10,20 +11,17 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/windows"
 
-"$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev libgtest-dev libpng-dev g++-mingw-w64-x86-64 \
-    wine wine64
-sdl2=$(sh "$root/scripts/sdl2_for.sh" mingw | tail -n 1)
+"$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev libpng-dev g++-mingw-w64-x86-64 wine wine64
+# The preset reads SDL2's folder from here. A failed SDL2 build stops this script
+# at once, with that build's own error.
+LESSONS_SDL2_MINGW=$(sh "$root/scripts/sdl2_for.sh" mingw) || exit 1
+export LESSONS_SDL2_MINGW
 
 echo "== Building the lessons for Windows (MinGW-w64) in $build"
-windows_build() { # <build dir> [cmake options...]
-    sh "$root/scripts/build.sh" "$@" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-        -DSDL2_DIR="$sdl2/lib/cmake/SDL2" -DLESSONS_WERROR=ON
-}
-windows_build "$build"
-# lesson_check, from the native test build (the same options as scripts/test.sh).
-LESSONS_BUILD_TARGET=lesson_check sh "$root/scripts/build.sh" "$root/build/test" \
-    -DBUILD_TESTING=ON -DLESSONS_WERROR=ON -DLESSONS_SANITIZE=OFF
-check="$root/build/test/bin/lesson_check"
+sh "$root/scripts/build.sh" windows
+# lesson_check, from the plain native build.
+LESSONS_BUILD_TARGET=lesson_check sh "$root/scripts/build.sh" native
+check="$root/build/native/bin/lesson_check"
 
 work=$(mktemp -d)
 export WINEPREFIX="$work/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C.UTF-8
@@ -59,7 +57,7 @@ echo "== lesson02 reading a folder named with a drive letter, spaces and non-ASC
 fixture="$work/pasta de lições (cópia)/resources"
 mkdir -p "$fixture/images"
 resources=$(timeout 60 winepath -w "$fixture/" | tr '\\' '/')
-windows_build "$root/build/windows-fixture" -DLESSONS_RESOURCES_DIR="$resources"
+sh "$root/scripts/build.sh" windows -B "$root/build/windows-fixture" -DLESSONS_RESOURCES_DIR="$resources"
 exe="$root/build/windows-fixture/bin/lesson02.exe"
 image="${resources}images/hello_world.bmp"
 cp "$root/resources/images/hello_world.bmp" "$fixture/images/"

@@ -4,6 +4,6 @@
 # URL it prints: the front page lists every lesson, and each runs in its page.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-sh "$root/scripts/build_web.sh" "$root/build/web"
+sh "$root/scripts/build_web.sh" web
 "$root/scripts/install_deps.sh" nodejs
 exec node "$root/web/serve.mjs" "$root/build/web/bin"

@@ -1,0 +1,32 @@
+#!/bin/sh
+# When building SDL2 for Windows or the web fails, their scripts stop at once and
+# show that build's own error, rather than go on to a confusing CMake error.
+# Runs copies of the scripts with SDL2's build made to fail and nothing installed.
+# Usage: stops_at_failed_sdl2_build.sh <source dir>
+set -u
+source=$1
+work=$(mktemp -d) || exit 1
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/scripts"
+cp "$source"/scripts/*.sh "$work/scripts/" || exit 1
+printf '#!/bin/sh\nexit 0\n' >"$work/scripts/install_deps.sh"
+printf '#!/bin/sh\necho "SDL2: the compiler was struck by lightning" >&2\nexit 1\n' \
+    >"$work/scripts/sdl2_for.sh"
+chmod +x "$work/scripts/install_deps.sh" "$work/scripts/sdl2_for.sh"
+
+status=0
+for script in build_web.sh test_windows.sh; do
+    if output=$(sh "$work/scripts/$script" web 2>&1); then
+        echo "FAIL: $script succeeded although SDL2's build failed"
+        status=1
+    fi
+    case $output in
+    *"struck by lightning"*) ;;
+    *) echo "FAIL: $script did not show SDL2's error:"; echo "$output"; status=1 ;;
+    esac
+    case $output in
+    *"== Building"*) echo "FAIL: $script went on to build the lessons:"; echo "$output"; status=1 ;;
+    esac
+done
+[ "$status" -ne 0 ] || echo "ok: both scripts stop at SDL2's own error"
+exit "$status"
