@@ -4,7 +4,8 @@
 # drawing with pixman; Weston 10 and 11 (Debian 12) run on their X11 backend
 # inside a virtual X server, because their headless backend offers no seat and
 # SDL 2.26 crashes without one. Weston runs with --debug so that
-# weston-screenshooter may take screenshots.
+# weston-screenshooter may take screenshots. However it ends (also on Ctrl+C or
+# when killed, as by a CI timeout), Weston is stopped and its folder removed.
 # Usage: with_weston.sh <command> [args...]
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -30,6 +31,23 @@ shift
 
 runtime=$(mktemp -d) || exit 1
 chmod 700 "$runtime"
+server="" command=""
+cleanup() {
+    if [ -n "$command" ]; then
+        kill "$command" 2>/dev/null
+        wait "$command" 2>/dev/null
+    fi
+    if [ -n "$server" ]; then
+        kill "$server" 2>/dev/null
+        wait "$server" 2>/dev/null
+    fi
+    rm -rf "$runtime"
+}
+trap cleanup EXIT
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
 # shellcheck disable=SC2086 # the backend's options, none with a space
 XDG_RUNTIME_DIR="$runtime" weston $options --debug --socket=lessons --width=1280 --height=1024 \
     >"$runtime/weston.log" 2>&1 &
@@ -40,18 +58,19 @@ until [ -S "$runtime/lessons" ]; do
     if [ "$tries" -gt 300 ] || ! kill -0 "$server" 2>/dev/null; then
         cat "$runtime/weston.log" >&2
         echo "with_weston: Weston $major did not start" >&2
-        kill "$server" 2>/dev/null
-        rm -rf "$runtime"
         exit 1
     fi
     sleep 0.1
 done
 export XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY=lessons
 
-"$@"
+# In the background, so that a signal is taken at once rather than after the
+# command ends; standard input stays the command's own (by way of descriptor 3,
+# since the shell gives a background command /dev/null otherwise).
+exec 3<&0
+"$@" <&3 3<&- &
+command=$!
+wait "$command"
 status=$?
-
-kill "$server" 2>/dev/null
-wait "$server" 2>/dev/null
-rm -rf "$runtime"
+command=""
 exit "$status"

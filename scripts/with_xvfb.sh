@@ -1,7 +1,8 @@
 #!/bin/sh
 # Runs a command with DISPLAY set to a fresh virtual X server (Xvfb) of its own,
 # then stops the server. Exits with the command's status, or 77 when there is
-# no Xvfb to start.
+# no Xvfb to start. However it ends (also on Ctrl+C or when killed, as by a CI
+# timeout), the server is stopped and its temporary folder removed.
 # Usage: with_xvfb.sh <command> [args...]
 set -u
 
@@ -11,6 +12,23 @@ if ! command -v Xvfb >/dev/null 2>&1; then
 fi
 
 work=$(mktemp -d) || exit 1
+server="" command=""
+cleanup() {
+    if [ -n "$command" ]; then
+        kill "$command" 2>/dev/null
+        wait "$command" 2>/dev/null
+    fi
+    if [ -n "$server" ]; then
+        kill "$server" 2>/dev/null
+        wait "$server" 2>/dev/null
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
 # -displayfd picks a free display number and writes it once the server is ready.
 # -noreset: as on a desktop, whose window manager stays connected, the server does
 # not reset (and rebuild its keymap, some 60 ms of work) whenever its last client
@@ -23,8 +41,6 @@ while [ ! -s "$work/display" ]; do
     if [ "$tries" -gt 400 ] || ! kill -0 "$server" 2>/dev/null; then
         echo "with_xvfb: Xvfb did not start:" >&2
         cat "$work/log" >&2
-        kill "$server" 2>/dev/null
-        rm -rf "$work"
         exit 1
     fi
     sleep 0.05
@@ -32,10 +48,13 @@ done
 DISPLAY=":$(cat "$work/display")"
 export DISPLAY
 
-"$@"
+# In the background, so that a signal is taken at once rather than after the
+# command ends; standard input stays the command's own (by way of descriptor 3,
+# since the shell gives a background command /dev/null otherwise).
+exec 3<&0
+"$@" <&3 3<&- &
+command=$!
+wait "$command"
 status=$?
-
-kill "$server" 2>/dev/null
-wait "$server" 2>/dev/null
-rm -rf "$work"
+command=""
 exit "$status"
