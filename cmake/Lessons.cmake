@@ -22,11 +22,15 @@ function(resources_root target directory)
     target_link_libraries(${target} PRIVATE lesson_common)
 endfunction()
 
-# add_lesson(<name>)
+# add_lesson(<name> [DATA <file>...])
 #
 # Builds lessons/<name>.cpp into the program <name>, linked with the support
-# library and the checkout's resources directory.
+# library and the checkout's resources directory. DATA names the files under
+# resources/ that the lesson reads at run time (images/hello_world.bmp, say): the
+# web build packages exactly those with the lesson, and a lesson that names none
+# downloads none.
 function(add_lesson name)
+    cmake_parse_arguments(LESSON "" "" "DATA" ${ARGN})
     add_executable(${name} "${PROJECT_SOURCE_DIR}/lessons/${name}.cpp")
     target_link_libraries(${name} PRIVATE lesson_common lesson_resources)
     # Where SDL2 supplies the process entry itself (Windows, for one), its main
@@ -38,7 +42,7 @@ function(add_lesson name)
     if(WIN32)
         windows_lesson(${name})
     elseif(EMSCRIPTEN)
-        web_lesson(${name} SOURCE "${PROJECT_SOURCE_DIR}/lessons/${name}.cpp")
+        web_lesson(${name} SOURCE "${PROJECT_SOURCE_DIR}/lessons/${name}.cpp" DATA ${LESSON_DATA})
     endif()
     # The per-lesson tests (native, X11, valgrind) and the web gallery list the
     # lessons from here; the Windows, web and Wayland scripts find them in bin/.
@@ -61,15 +65,16 @@ function(windows_lesson name)
         VERBATIM)
 endfunction()
 
-# web_lesson(<target> [SOURCE <the lesson's own source>])
+# web_lesson(<target> [SOURCE <the lesson's own source>] [DATA <file>...])
 #
 # On the web (Emscripten) a lesson is <target>.js, .wasm and, if it reads files,
 # .data, started by bin/<target>.html. It links with Asyncify, so SDL_Delay hands
-# the page back to the browser and the picture is drawn during the hold. The
-# resources folder is packaged at the same absolute path RESOURCES_PATH names, so
-# resource_path and loadMedia work unchanged; only for a lesson that reads files.
+# the page back to the browser and the picture is drawn during the hold. Each DATA
+# file (a name under the resources folder) is packaged at the same absolute path
+# RESOURCES_PATH names, so resource_path and loadMedia work unchanged. A file that
+# is not there is left out, and the lesson finds it missing, as on a desktop.
 function(web_lesson target)
-    cmake_parse_arguments(WEB "" "SOURCE" "" ${ARGN})
+    cmake_parse_arguments(WEB "" "SOURCE" "DATA" ${ARGN})
     # Emscripten 3.1.6 reports status 0 for whatever main returns after an Asyncify
     # sleep, so the lesson's main is compiled as lesson_main and web/lesson_entry.cpp
     # passes its result to exit() itself.
@@ -78,33 +83,34 @@ function(web_lesson target)
     set_target_properties(${target} PROPERTIES SUFFIX ".js")
     target_link_options(${target} PRIVATE -sASYNCIFY -sEXIT_RUNTIME=1)
 
-    file(READ "${WEB_SOURCE}" code)
-    if(code MATCHES "loadMedia|resource_path")
-        # The file packager fails on a folder with no files in it: then there is
-        # nothing to package, and the lesson finds its file missing, as on a desktop.
-        # Brackets in the folder's path would read as a glob's character class.
-        string(REPLACE "[" "<open>" pattern "${LESSONS_RESOURCES_DIR}")
-        string(REPLACE "]" "[]]" pattern "${pattern}")
-        string(REPLACE "<open>" "[[]" pattern "${pattern}")
-        file(GLOB_RECURSE resources CONFIGURE_DEPENDS "${pattern}/*")
-        if(resources)
-            string(REGEX REPLACE "/$" "" dir "${LESSONS_RESOURCES_DIR}")
-            string(REPLACE "@" "@@" dir "${dir}") # '@' separates the two halves
-            # The option goes to emcc in a response file, quoted as emcc reads it
-            # (shell-like), so no character in the folder's path is lost on the way.
-            string(REPLACE "\\" "\\\\" quoted "${dir}@${dir}")
-            string(REPLACE "\"" "\\\"" quoted "${quoted}")
-            # It is named relative to the folder the link runs in, since an absolute
-            # path would carry the same characters through the link command.
-            if(CMAKE_GENERATOR MATCHES "Ninja")
-                set(link_dir "${CMAKE_BINARY_DIR}")
-            else()
-                set(link_dir "${CMAKE_CURRENT_BINARY_DIR}")
-            endif()
-            file(WRITE "${link_dir}/${target}.preload.rsp" "--preload-file \"${quoted}\"\n")
-            target_link_options(${target} PRIVATE "@${target}.preload.rsp")
-            set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${resources})
+    set(resources "${LESSONS_RESOURCES_DIR}")
+    if(NOT resources MATCHES "/$")
+        string(APPEND resources "/")
+    endif()
+    set(options "")
+    foreach(file IN LISTS WEB_DATA)
+        set(path "${resources}${file}")
+        if(EXISTS "${path}")
+            string(REPLACE "@" "@@" packed "${path}") # '@' separates the two halves
+            # Quoted as emcc reads a response file (shell-like), so no character in
+            # the folder's path is lost on the way.
+            string(REPLACE "\\" "\\\\" packed "${packed}@${packed}")
+            string(REPLACE "\"" "\\\"" packed "${packed}")
+            string(APPEND options "--preload-file \"${packed}\"\n")
+            set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS "${path}")
         endif()
+    endforeach()
+    if(options)
+        # The options go in a response file named relative to the folder the link
+        # runs in, since an absolute path would carry the same characters through
+        # the link command.
+        if(CMAKE_GENERATOR MATCHES "Ninja")
+            set(link_dir "${CMAKE_BINARY_DIR}")
+        else()
+            set(link_dir "${CMAKE_CURRENT_BINARY_DIR}")
+        endif()
+        file(WRITE "${link_dir}/${target}.preload.rsp" "${options}")
+        target_link_options(${target} PRIVATE "@${target}.preload.rsp")
     endif()
 
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}/bin")
@@ -123,6 +129,8 @@ function(web_gallery)
     set(ROWS "")
     foreach(name IN LISTS lessons)
         file(STRINGS "${PROJECT_SOURCE_DIR}/lessons/${name}.cpp" header LIMIT_COUNT 12)
+        # Each lesson's own heading, or none: nothing carries over from the one before.
+        set(number "")
         set(title "${name}")
         set(teaches "")
         set(in_text FALSE)
