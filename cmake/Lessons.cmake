@@ -44,8 +44,8 @@ function(add_lesson name)
     elseif(EMSCRIPTEN)
         web_lesson(${name} SOURCE "${PROJECT_SOURCE_DIR}/lessons/${name}.cpp" DATA ${LESSON_DATA})
     endif()
-    # The per-lesson tests (native, X11, valgrind) and the web gallery list the
-    # lessons from here; the Windows, web and Wayland scripts find them in bin/.
+    # The per-lesson tests (native, X11, valgrind) and the web pages list the
+    # lessons from here; the Windows and Wayland scripts find them in bin/.
     set_property(GLOBAL APPEND PROPERTY LESSONS ${name})
 endfunction()
 
@@ -65,23 +65,30 @@ function(windows_lesson name)
         VERBATIM)
 endfunction()
 
-# web_lesson(<target> [SOURCE <the lesson's own source>] [DATA <file>...])
+# web_lesson(<target> SOURCE <its source> [DATA <file>...] [PAGE lesson|floor])
 #
 # On the web (Emscripten) a lesson is <target>.js, .wasm and, if it reads files,
 # .data, started by bin/<target>.html. It links with Asyncify, so SDL_Delay hands
-# the page back to the browser and the picture is drawn during the hold. Each DATA
-# file (a name under the resources folder) is packaged at the same absolute path
-# RESOURCES_PATH names, so resource_path and loadMedia work unchanged. A file that
-# is not there is left out, and the lesson finds it missing, as on a desktop.
+# the page back to the browser and the picture is drawn during the hold, and as a
+# factory (createLesson), so that its page can run it again. Each DATA file (a name
+# under the resources folder) is packaged at the same absolute path RESOURCES_PATH
+# names, so resource_path and loadMedia work unchanged. A file that is not there
+# is left out, and the lesson finds it missing, as on a desktop. Its page (see
+# web_pages) shows its source beside it, unless it is a benchmark's floor program.
 function(web_lesson target)
-    cmake_parse_arguments(WEB "" "SOURCE" "DATA" ${ARGN})
+    cmake_parse_arguments(WEB "" "SOURCE;PAGE" "DATA" ${ARGN})
+    if(NOT WEB_PAGE)
+        set(WEB_PAGE lesson)
+    endif()
     # Emscripten 3.1.6 reports status 0 for whatever main returns after an Asyncify
     # sleep, so the lesson's main is compiled as lesson_main and web/lesson_entry.cpp
     # passes its result to exit() itself.
     set_source_files_properties("${WEB_SOURCE}" PROPERTIES COMPILE_DEFINITIONS main=lesson_main)
     target_sources(${target} PRIVATE "${PROJECT_SOURCE_DIR}/web/lesson_entry.cpp")
     set_target_properties(${target} PROPERTIES SUFFIX ".js")
-    target_link_options(${target} PRIVATE -sASYNCIFY -sEXIT_RUNTIME=1)
+    # ENV is exported for the page to set SDL's hints in the program's environment.
+    target_link_options(${target} PRIVATE -sASYNCIFY -sEXIT_RUNTIME=1 -sMODULARIZE=1
+                        -sEXPORT_NAME=createLesson -sENVIRONMENT=web -sEXPORTED_RUNTIME_METHODS=ENV)
 
     set(resources "${LESSONS_RESOURCES_DIR}")
     if(NOT resources MATCHES "/$")
@@ -114,53 +121,48 @@ function(web_lesson target)
     endif()
 
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}/bin")
-    set(LESSON ${target})
-    configure_file("${PROJECT_SOURCE_DIR}/web/lesson.html.in" "${PROJECT_BINARY_DIR}/bin/${target}.html"
-                   @ONLY)
+    set_property(GLOBAL APPEND PROPERTY WEB_PAGES "${WEB_PAGE}:${target}=${WEB_SOURCE}")
 endfunction()
 
-# web_gallery()
+# web_pages()
 #
-# Writes bin/index.html, the web build's front page: every lesson's number, what
-# it teaches (from the comment that opens its source), its screenshot and a link
-# to run it.
-function(web_gallery)
+# Writes the web build's pages into bin/: a page per lesson (its window, and its
+# source beside it, highlighted, every SDL name linked to SDL's wiki and every
+# support function it calls shown below it), the gallery (index.html), their style
+# sheet and script. web/make_pages.py writes them with Pygments when the sources
+# change. Also writes lessons.txt, the lessons add_lesson registered, for the tests.
+function(web_pages)
+    find_program(LESSONS_PYTHON NAMES python3 HINTS /usr/bin
+                 DOC "A Python 3 with Pygments, for the web pages")
+    if(LESSONS_PYTHON)
+        execute_process(COMMAND "${LESSONS_PYTHON}" -c "import pygments"
+                        RESULT_VARIABLE no_pygments OUTPUT_QUIET ERROR_QUIET)
+    endif()
+    if(NOT LESSONS_PYTHON OR no_pygments)
+        message(FATAL_ERROR "The web pages need Python 3 with Pygments (Debian packages python3 "
+                            "and python3-pygments); LESSONS_PYTHON names the python3 to use.")
+    endif()
     get_property(lessons GLOBAL PROPERTY LESSONS)
-    set(ROWS "")
-    foreach(name IN LISTS lessons)
-        file(STRINGS "${PROJECT_SOURCE_DIR}/lessons/${name}.cpp" header LIMIT_COUNT 12)
-        # Each lesson's own heading, or none: nothing carries over from the one before.
-        set(number "")
-        set(title "${name}")
-        set(teaches "")
-        set(in_text FALSE)
-        foreach(line IN LISTS header)
-            if(line MATCHES "^// Lesson ([0-9]+): (.*)$")
-                set(number "${CMAKE_MATCH_1}")
-                set(title "${CMAKE_MATCH_2}")
-            elseif(line MATCHES "^// Shows:")
-                set(teaches_done TRUE)
-            elseif(line MATCHES "^// (.+)$" AND NOT teaches_done)
-                string(APPEND teaches " ${CMAKE_MATCH_1}")
-                set(in_text TRUE)
-            elseif(in_text)
-                set(teaches_done TRUE)
-            endif()
-        endforeach()
-        unset(teaches_done)
-        foreach(text title teaches)
-            string(REPLACE "&" "&amp;" ${text} "${${text}}")
-            string(REPLACE "<" "&lt;" ${text} "${${text}}")
-            string(REPLACE ">" "&gt;" ${text} "${${text}}")
-        endforeach()
-        set(shot "${PROJECT_SOURCE_DIR}/docs/screenshots/${name}.png")
-        if(EXISTS "${shot}")
-            file(COPY "${shot}" DESTINATION "${PROJECT_BINARY_DIR}/bin/screenshots")
-        endif()
-        string(APPEND ROWS
-            "<tr><td>${number}</td><td><a href=\"${name}.html\">${name}</a>: ${title}</td>"
-            "<td>${teaches}</td><td><a href=\"${name}.html\"><img src=\"screenshots/${name}.png\" "
-            "width=\"240\" alt=\"${name}\"></a></td></tr>\n")
+    string(REPLACE ";" "\n" list "${lessons}")
+    file(WRITE "${PROJECT_BINARY_DIR}/lessons.txt" "${list}\n")
+
+    get_property(pages GLOBAL PROPERTY WEB_PAGES)
+    set(bin "${PROJECT_BINARY_DIR}/bin")
+    set(outputs "${bin}/index.html" "${bin}/lessons.css" "${bin}/lesson.js")
+    set(sources "")
+    foreach(page IN LISTS pages)
+        string(REGEX MATCH "^[a-z]+:([^=]+)=(.*)$" ignored "${page}")
+        list(APPEND outputs "${bin}/${CMAKE_MATCH_1}.html")
+        list(APPEND sources "${CMAKE_MATCH_2}")
     endforeach()
-    configure_file("${PROJECT_SOURCE_DIR}/web/index.html.in" "${PROJECT_BINARY_DIR}/bin/index.html" @ONLY)
+    file(GLOB support CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/lessons/common/*.cpp")
+    file(GLOB web CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/web/*")
+    file(GLOB screenshots CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/docs/screenshots/*.png")
+    add_custom_command(OUTPUT ${outputs}
+        COMMAND "${LESSONS_PYTHON}" "${PROJECT_SOURCE_DIR}/web/make_pages.py" "${bin}"
+                "${PROJECT_SOURCE_DIR}/lessons/common" "${PROJECT_SOURCE_DIR}/docs/screenshots" ${pages}
+        DEPENDS ${sources} ${support} ${web} ${screenshots}
+        COMMENT "Writing the lessons' pages and the gallery"
+        VERBATIM)
+    add_custom_target(web_pages ALL DEPENDS ${outputs})
 endfunction()

@@ -7,7 +7,7 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-"$root/scripts/install_deps.sh" cmake make emscripten
+"$root/scripts/install_deps.sh" cmake make emscripten python3 python3-pygments
 # The presets read SDL2's and Emscripten's folders from here. A failed SDL2 build
 # stops this script at once, with that build's own error.
 LESSONS_SDL2_WEB=$(sh "$root/scripts/sdl2_for.sh" emscripten) || exit 1

@@ -1,0 +1,295 @@
+"""Writes the web build's pages: one per lesson, its window beside its source, and
+the gallery (index.html) that lists them all.
+
+    make_pages.py <bin> <lessons/common> <docs/screenshots> <kind>:<name>=<source>...
+
+<kind> is "lesson" (a page with its source, listed in the gallery) or "floor" (a
+benchmark's floor program: the same page without the source). What a lesson is
+and teaches comes from the comment that opens its source:
+
+    // Lesson 01: a window painted one colour
+    //
+    // What it teaches, one paragraph...
+    // Shows: the SDL calls it introduces.
+
+The sources are highlighted with Pygments when the page is built, so no
+highlighter reaches the browser. A small Pygments filter marks the names to link:
+every SDL name (to its page on SDL2's wiki) and every call of the support library
+(to that function's source, shown further down the same page).
+"""
+
+import html
+import re
+import shutil
+import sys
+from pathlib import Path
+from string import Template
+
+from pygments import highlight
+from pygments.filter import Filter
+from pygments.formatters import HtmlFormatter
+from pygments.lexers import CppLexer
+from pygments.styles.default import DefaultStyle
+from pygments.token import Comment, Name, Text
+
+WEB = Path(__file__).resolve().parent
+WIKI = "https://wiki.libsdl.org/SDL2/"
+SDL_NAME = re.compile(r"\bSDL_[A-Za-z0-9_]+")
+# Marks the filter puts on names; the formatter gives them CSS classes such as
+# "n n-Wiki" (the class of a name, then the mark's), which link() below turns into
+# links.
+WIKI_MARK = "Wiki"
+SUPPORT_MARK = "Support"
+
+
+def coloured(ttype):
+    """Whether Pygments' default style gives this kind of token a look of its own
+    (white space, which it colours, shows none)."""
+    style = DefaultStyle.style_for_token(ttype)
+    looks = ("color", "bgcolor", "bold", "italic", "underline", "border")
+    return ttype not in Text.Whitespace and any(style[key] for key in looks)
+
+
+class LinkNames(Filter):
+    """Marks SDL names, in code and in comments, and calls of the support functions
+    in `support` (by name): qualified as lesson::name in a lesson, plain in the
+    support code itself, where `shown` is the function the source defines (not a
+    link to itself). Strings are left as they are. Tokens the style leaves
+    uncoloured become plain text, so that the page has fewer elements to lay out."""
+
+    def __init__(self, support, shown=None, **options):
+        Filter.__init__(self, **options)
+        self.support = support - {shown}
+        self.in_support = shown is not None
+
+    def filter(self, lexer, stream):
+        recent = ""  # the end of the code so far, white space left out
+        for ttype, value in stream:
+            if ttype in Comment and ttype not in Comment.Preproc and SDL_NAME.search(value):
+                at = 0
+                for match in SDL_NAME.finditer(value):
+                    yield ttype, value[at : match.start()]
+                    yield getattr(ttype, WIKI_MARK), match.group()
+                    at = match.end()
+                yield ttype, value[at:]
+            elif ttype is Name and value.startswith("SDL_"):
+                yield getattr(ttype, WIKI_MARK), value
+            elif ttype is Name and value in self.support and (
+                self.in_support or re.search(r"(?<![\w:])lesson::$", recent)
+            ):
+                yield getattr(ttype, SUPPORT_MARK), value
+            else:
+                yield (ttype if coloured(ttype) else Text), value
+            if ttype not in Text and ttype not in Comment:
+                recent = (recent + value)[-16:]
+
+
+def link(highlighted):
+    """Turns the marked names into links."""
+    highlighted = re.sub(
+        r'<span class="([\w ]*?) ?[\w-]*-' + WIKI_MARK + r'">(SDL_\w+)</span>',
+        lambda m: f'<a class="{m.group(1)} sdl" href="{WIKI}{m.group(2)}" target="_blank"'
+        f' rel="noopener" title="{m.group(2)} on the SDL2 wiki (new tab)">{m.group(2)}</a>',
+        highlighted,
+    )
+    return re.sub(
+        r'<span class="([\w ]*?) ?[\w-]*-' + SUPPORT_MARK + r'">(\w+)</span>',
+        lambda m: f'<a class="{m.group(1)} support" href="#lesson::{m.group(2)}"'
+        f' title="lesson::{m.group(2)}, shown below">{m.group(2)}</a>',
+        highlighted,
+    )
+
+
+def show_source(text, anchor, support, shown=None):
+    """The source, highlighted and linked, one line a span (numbered by the CSS)."""
+    lexer = CppLexer(stripnl=False, ensurenl=False, tabsize=0)
+    lexer.add_filter(LinkNames(support, shown))
+    formatter = HtmlFormatter(cssclass="code", linespans=anchor + "-L")
+    return link(highlight(text, lexer, formatter))
+
+
+def describe(name, text):
+    """Number, title, what it teaches and what it shows, from the opening comment."""
+    paragraphs, current = [], []
+    for line in text.splitlines():
+        if not line.startswith("//"):
+            break
+        line = line[2:].strip()
+        if line:
+            current.append(line)
+        elif current:
+            paragraphs.append(current)
+            current = []
+    if current:
+        paragraphs.append(current)
+    number, title = "", name
+    heading = re.fullmatch(r"Lesson (\d+): (.+)", paragraphs[0][0]) if paragraphs else None
+    if heading:
+        number, title = heading.groups()
+        paragraphs = paragraphs[1:]
+    teaches, shows = [], []
+    for line in paragraphs[0] if paragraphs else []:
+        if shows or line.startswith("Shows:"):
+            shows.append(line)
+        else:
+            teaches.append(line)
+    shows = " ".join(shows)[len("Shows:") :].strip()
+    return {"number": number, "title": title, "teaches": " ".join(teaches), "shows": shows}
+
+
+def support_calls(text, functions, qualified):
+    """The support functions `text` calls, in order of first call."""
+    pattern = r"\blesson::(\w+)\s*\(" if qualified else r"(?<![\w:.>])(\w+)\s*\("
+    found = []
+    for match in re.finditer(pattern, text):
+        name = match.group(1)
+        if name.lower() in functions and name not in found:
+            found.append(name)
+    return found
+
+
+def support_reached(text, functions):
+    """The support functions a lesson calls, each followed by those it calls in
+    turn: the order in which a run first reaches them."""
+    reached = []
+
+    def reach(function):
+        if function not in reached:
+            reached.append(function)
+            body = functions[function.lower()].read_text(encoding="utf-8")
+            for inner in support_calls(body, functions, qualified=False):
+                reach(inner)
+
+    for function in support_calls(text, functions, qualified=True):
+        reach(function)
+    return reached
+
+
+def linked_names(text):
+    """Escapes `text`, with each SDL name in it linked to the wiki."""
+    return SDL_NAME.sub(
+        lambda m: f'<a class="sdl" href="{WIKI}{m.group()}" target="_blank" rel="noopener">'
+        f"{m.group()}</a>",
+        html.escape(text, quote=False),
+    )
+
+
+def source_sections(entry, functions):
+    """A lesson's source, and the support code it calls, as sections of its page."""
+    called = support_reached(entry["text"], functions)
+    source = (
+        f'<section id="source" class="source" aria-labelledby="source-title">\n'
+        f'<h2 id="source-title">The source: <code>{html.escape(entry["source"].name)}</code></h2>\n'
+        f'{show_source(entry["text"], entry["name"], set(called))}</section>\n'
+    )
+    if not called:
+        return source, ""
+    support = [
+        '<section class="support" aria-labelledby="support-title">\n'
+        '<h2 id="support-title">The support code it calls</h2>\n'
+        "<p>The functions the lesson calls from <code>lessons/common/</code>, and those "
+        "they call, one file each, in the order a run first reaches them.</p>\n"
+    ]
+    for function in called:
+        path = functions[function.lower()]
+        code = show_source(path.read_text(encoding="utf-8"), function, set(called), function)
+        support.append(
+            f'<section id="lesson::{function}" class="function">\n'
+            f"<h3><code>lesson::{function}</code> in <code>lessons/common/{path.name}</code></h3>\n"
+            f"{code}</section>\n"
+        )
+    return source, "".join(support) + "</section>\n"
+
+
+def write_page(out, entry, previous, following, functions):
+    """bin/<name>.html: the program running, and for a lesson its source beside it."""
+    is_lesson = entry["kind"] == "lesson"
+    source, support = source_sections(entry, functions) if is_lesson else ("", "")
+    heading = f"Lesson {entry['number']}: " if entry["number"] else ""
+    shows = entry["shows"]
+    template = Template((WEB / "lesson.html.in").read_text(encoding="utf-8"))
+    (out / f"{entry['name']}.html").write_text(
+        template.substitute(
+            name=entry["name"],
+            heading=html.escape(heading + entry["title"]),
+            teaches=linked_names(entry["teaches"]),
+            shows=f'<p class="shows">Shows: {linked_names(shows)}</p>' if shows else "",
+            previous=f'<a href="{previous}.html" rel="prev">← {previous}</a>' if previous else "",
+            next=f'<a href="{following}.html" rel="next">{following} →</a>' if following else "",
+            layout="with-source" if is_lesson else "without-source",
+            source=source,
+            support=support,
+        ),
+        encoding="utf-8",
+    )
+
+
+def write_gallery(out, lessons, screenshots):
+    """bin/index.html: a card a lesson, with its screenshot."""
+    cards = []
+    for entry in lessons:
+        name, shot = entry["name"], screenshots / f"{entry['name']}.png"
+        if shot.exists():
+            (out / "screenshots").mkdir(exist_ok=True)
+            shutil.copyfile(shot, out / "screenshots" / shot.name)
+        number = f'<span class="number">{entry["number"]}</span> ' if entry["number"] else ""
+        title = html.escape(entry["title"])
+        cards.append(
+            f'<li class="card">\n<a href="{name}.html"><img src="screenshots/{name}.png" width="320"'
+            f' height="240" alt="{name} running: {title}"></a>\n'
+            f'<h2>{number}<a href="{name}.html">{title}</a></h2>\n'
+            f'<p class="teaches">{html.escape(entry["teaches"])}</p>\n'
+            f'<p class="links"><a href="{name}.html">Run {name}</a> · '
+            f'<a href="{name}.html#source">Read its source</a></p>\n</li>\n'
+        )
+    template = Template((WEB / "index.html.in").read_text(encoding="utf-8"))
+    (out / "index.html").write_text(template.substitute(cards="".join(cards)), encoding="utf-8")
+
+
+def write_style(out):
+    """bin/lessons.css, with Pygments' default colours for the kinds of token the
+    pages show: fewer rules for the browser to match, and a page that starts sooner."""
+    used = set()
+    for page in out.glob("*.html"):
+        for classes in re.findall(r'class="([\w ]+)"', page.read_text(encoding="utf-8")):
+            used.update(classes.split())
+    rule = re.compile(r"\.code \.(\w+) ")
+    colours = [
+        line
+        for line in HtmlFormatter(style="default").get_style_defs(".code").splitlines()
+        if rule.match(line) and rule.match(line).group(1) in used
+    ]
+    style = (WEB / "lessons.css").read_text(encoding="utf-8")
+    (out / "lessons.css").write_text(
+        style + "\n/* Pygments' default colours */\n" + "\n".join(colours) + "\n", encoding="utf-8"
+    )
+
+
+def main(out, common, screenshots, pages):
+    out, common, screenshots = Path(out), Path(common), Path(screenshots)
+    out.mkdir(parents=True, exist_ok=True)
+    # One source a support function, named after it: loadMedia is loadmedia.cpp.
+    functions = {path.stem: path for path in sorted(common.glob("*.cpp"))}
+    entries = []
+    for page in pages:
+        kind, rest = page.split(":", 1)
+        name, source = rest.split("=", 1)
+        text = Path(source).read_text(encoding="utf-8")
+        entries.append(
+            {"kind": kind, "name": name, "source": Path(source), "text": text, **describe(name, text)}
+        )
+    lessons = [entry for entry in entries if entry["kind"] == "lesson"]
+    for entry in entries:
+        at = lessons.index(entry) if entry in lessons else -1
+        previous = lessons[at - 1]["name"] if at > 0 else ""
+        following = lessons[at + 1]["name"] if 0 <= at < len(lessons) - 1 else ""
+        write_page(out, entry, previous, following, functions)
+    write_gallery(out, lessons, screenshots)
+    write_style(out)
+    shutil.copyfile(WEB / "lesson.js", out / "lesson.js")
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 5:
+        sys.exit(__doc__)
+    main(sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4:])
