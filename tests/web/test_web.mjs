@@ -1,18 +1,23 @@
 // Runs the web build of every lesson in Debian's Chromium and checks it the way the
 // native tests do (tests/check/expectations.hpp, through lesson_check): the lines
-// its page shows, the exit status, the picture drawn on the canvas and the hold.
-// Also what only a page has: its title, and no errors in it.
-//   node test_web.mjs <bin> <fixture bin> <missing image> <lesson_check> <scratch folder>
+// its page shows, the exit status, the picture drawn on the canvas and the hold,
+// for a first run and for "Run again". Then what only a page has: the lesson's
+// source and the support code it calls, shown exactly and linked; no request to
+// any host but its own, served by the project's server and by Python's; a gallery
+// card for every lesson; and the page as the README shows it.
+//   node test_web.mjs <checkout> <bin> <fixture bin> <missing image> <lesson_check> <scratch>
 // <fixture bin> is a build whose resources folder holds no file, with the tests'
 // own programs (exit_after_delay); <missing image> is the file its lesson02 reads.
 
 import { chromium } from "playwright-core";
-import { spawnSync } from "node:child_process";
-import { readdirSync, writeFileSync } from "node:fs";
-import { join } from "node:path";
+import { spawn, spawnSync } from "node:child_process";
+import { readFileSync, writeFileSync } from "node:fs";
+import { dirname, join } from "node:path";
 import { serve } from "../../web/serve.mjs";
 
-const [bin, fixtureBin, missingImage, lessonCheck, scratch] = process.argv.slice(2);
+const [root, bin, fixtureBin, missingImage, lessonCheck, scratch] = process.argv.slice(2);
+const lessons = readFileSync(join(bin, "..", "lessons.txt"), "utf8").split("\n").filter(Boolean);
+const WIKI = "https://wiki.libsdl.org/SDL2/";
 let failures = 0;
 const fail = (what) => {
   failures += 1;
@@ -30,20 +35,26 @@ function watchCanvas() {
       window.lastFrame = {
         at: performance.now(),
         image: this.getImageData(0, 0, canvas.width, canvas.height),
+        title: document.title,
       };
     }
   };
 }
 
-// Opens a lesson's page and waits for it to exit; returns what was seen.
-async function observe(browser, url) {
-  const page = await browser.newPage();
-  const errors = [];
-  const messages = [];
-  page.on("pageerror", (error) => errors.push(String(error)));
-  page.on("console", (message) => messages.push({ text: message.text(), at: Date.now() }));
+// Opens a page, noting every request it makes, its errors and its console lines.
+async function open(browser, url, viewport) {
+  const page = await browser.newPage(viewport ? { viewport } : {});
+  const seen = { page, requests: [], errors: [], messages: [] };
+  page.on("request", (request) => seen.requests.push(request.url()));
+  page.on("pageerror", (error) => seen.errors.push(String(error)));
+  page.on("console", (message) => seen.messages.push({ text: message.text(), at: Date.now() }));
   await page.addInitScript(watchCanvas);
   await page.goto(url);
+  return seen;
+}
+
+// Waits for the lesson on an open page to exit; returns what was seen of that run.
+async function ran({ page, messages }) {
   await page.waitForFunction(() => window.lessonExit !== undefined, null, { timeout: 60000 });
   const seen = await page.evaluate(() => {
     let frame = null;
@@ -53,31 +64,25 @@ async function observe(browser, url) {
       for (let i = 0; i < data.length; i += 4) {
         rgb += String.fromCharCode(data[i], data[i + 1], data[i + 2]);
       }
-      frame = { width, height, at: window.lastFrame.at, rgb: btoa(rgb) };
+      frame = { width, height, at: window.lastFrame.at, title: window.lastFrame.title, rgb: btoa(rgb) };
     }
     return {
-      title: document.title,
       output: document.getElementById("output").textContent,
       status: document.getElementById("status").textContent,
+      closed: document.getElementById("closed").hidden ? "" : document.getElementById("closed-text").textContent,
       exit: window.lessonExit,
       frame,
     };
   });
-  await page.close();
   const lines = seen.output.split("\n").slice(0, -1);
-  const exited = messages.find((m) => m.text.startsWith("exited with status"));
+  const exited = messages.findLast((m) => m.text.startsWith("exited with status"));
   const lastLine = lines.length ? messages.filter((m) => m.text === lines.at(-1)).at(-1) : null;
-  return {
-    ...seen,
-    lines,
-    errors,
-    leadMs: exited && lastLine ? exited.at - lastLine.at : null,
-  };
+  return { ...seen, lines, leadMs: exited && lastLine ? exited.at - lastLine.at : null };
 }
 
 // Hands what was seen to lesson_check: "lesson <name>" or "load-failure-named <file>".
 function check(name, seen, ...mode) {
-  const base = join(scratch, name);
+  const base = join(scratch, name.replace(/\W+/g, "-"));
   writeFileSync(`${base}.out`, seen.lines.map((line) => line + "\n").join(""));
   const shown = /^exited with status (-?\d+)$/.exec(seen.status);
   if (!shown) fail(`${name}: the page says "${seen.status}", not "exited with status N"`);
@@ -94,14 +99,103 @@ function check(name, seen, ...mode) {
   }
   if (seen.leadMs !== null) args.push("--lead-ms", String(seen.leadMs));
   const result = spawnSync(lessonCheck, args, { encoding: "utf8" });
-  process.stdout.write(result.stdout + result.stderr);
+  process.stdout.write(result.stdout.replace(/^ok: .*\n/, `ok: ${name}\n`) + result.stderr);
   if (result.status !== 0) failures += 1;
-  if (seen.title !== "SDL Tutorial") fail(`${name}: the page's title is "${seen.title}"`);
-  for (const error of seen.errors) fail(`${name}: error in the page: ${error}`);
+  // SDL gives the page its window's title while the window is open.
+  if (seen.frame && seen.frame.title !== "SDL Tutorial") {
+    fail(`${name}: the page's title during the run is "${seen.frame.title}"`);
+  }
+  if (!seen.closed) fail(`${name}: the page does not say that the window closed`);
 }
 
-const lessons = { ...(await serve(bin)), name: "lessons" };
-const fixture = { ...(await serve(fixtureBin)), name: "fixture" };
+// The problems with the sources a lesson's page shows: each exactly its file, every
+// SDL name in them (outside strings) a link to its wiki page, every lesson:: call a
+// link to a section of the page that shows that function.
+async function checkSources(page, name) {
+  const shown = await page.evaluate(() =>
+    [...document.querySelectorAll("#source, .function")].map((section) => {
+      const pre = section.querySelector(".code pre");
+      // The text, and for each character the link it is in, if any.
+      let text = "";
+      const links = [];
+      const walker = document.createTreeWalker(pre, NodeFilter.SHOW_TEXT);
+      for (let node; (node = walker.nextNode()); ) {
+        const link = node.parentElement.closest("a");
+        text += node.data;
+        for (let i = 0; i < node.data.length; i++) links.push(link ? link.getAttribute("href") : null);
+      }
+      const sections = [...document.querySelectorAll("section[id]")].map((s) => s.id);
+      const file = section.id === "source" ? null : section.querySelector("h3 code:last-child").textContent;
+      return { id: section.id, file, text, links, sections };
+    })
+  );
+  const problems = [];
+  for (const { id, file, text, links, sections } of shown) {
+    const path = file ? join(root, file) : join(root, "lessons", `${name}.cpp`);
+    if (text !== readFileSync(path, "utf8")) problems.push(`${id} does not show ${path} exactly`);
+    // Blank out strings and character literals (not comments, which name SDL calls).
+    const code = text.replace(/\/\/.*|\/\*[\s\S]*?\*\/|"(?:\\.|[^"\\\n])*"|'(?:\\.|[^'\\\n])*'/g,
+      (match) => (match.startsWith("/") ? match : " ".repeat(match.length)));
+    for (const match of code.matchAll(/\bSDL_\w+/g)) {
+      const href = links.slice(match.index, match.index + match[0].length);
+      if (!href.every((h) => h === WIKI + match[0])) {
+        problems.push(`${id}: ${match[0]} (at ${match.index}) is not a link to ${WIKI}${match[0]}`);
+      }
+    }
+    for (const match of code.matchAll(/\blesson::(\w+)\s*\(/g)) {
+      const at = match.index + "lesson::".length;
+      const href = links[at];
+      if (href !== `#lesson::${match[1]}` || !sections.includes(`lesson::${match[1]}`)) {
+        problems.push(`${id}: lesson::${match[1]} links to ${href}, not to a section showing it`);
+      }
+    }
+  }
+  if (shown.length === 0 || shown[0].id !== "source") problems.push("shows no source");
+  for (const problem of problems) fail(`${name}: ${problem}`);
+  return shown.length;
+}
+
+// Python's own static file server, on a free port; resolves to { url, stop }.
+function pythonServer(folder) {
+  const server = spawn("python3", ["-u", "-m", "http.server", "--bind", "127.0.0.1", "0"], {
+    cwd: folder,
+    stdio: ["ignore", "pipe", "ignore"],
+  });
+  return new Promise((done, failed) => {
+    server.stdout.on("data", (data) => {
+      const port = /port (\d+)/.exec(String(data));
+      if (port) done({ url: `http://127.0.0.1:${port[1]}/`, stop: () => server.kill() });
+    });
+    server.on("exit", () => failed(new Error("python3 -m http.server did not start")));
+  });
+}
+
+// The share of pixels that differ clearly between two PNG pictures (1 if their
+// sizes differ), worked out by the browser, which decodes PNG itself.
+async function difference(browser, a, b) {
+  const page = await browser.newPage();
+  const share = await page.evaluate(async ([a, b]) => {
+    const pixels = async (base64) => {
+      const bytes = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
+      const bitmap = await createImageBitmap(new Blob([bytes], { type: "image/png" }));
+      const canvas = new OffscreenCanvas(bitmap.width, bitmap.height);
+      const context = canvas.getContext("2d");
+      context.drawImage(bitmap, 0, 0);
+      return context.getImageData(0, 0, bitmap.width, bitmap.height);
+    };
+    const [one, two] = [await pixels(a), await pixels(b)];
+    if (one.width !== two.width || one.height !== two.height) return 1;
+    let differing = 0;
+    for (let i = 0; i < one.data.length; i += 4) {
+      const most = Math.max(...[0, 1, 2].map((c) => Math.abs(one.data[i + c] - two.data[i + c])));
+      if (most > 40) differing += 1;
+    }
+    return differing / (one.width * one.height);
+  }, [a.toString("base64"), b.toString("base64")]);
+  await page.close();
+  return share;
+}
+
 const browser = await chromium.launch({
   executablePath: "/usr/bin/chromium",
   args: [
@@ -114,26 +208,115 @@ const browser = await chromium.launch({
     "--disable-sync",
   ],
 });
+const ours = await serve(bin);
+const python = await pythonServer(bin);
+const fixture = await serve(fixtureBin);
 try {
-  for (const page of readdirSync(bin).filter((f) => /^lesson\d+\.html$/.test(f)).sort()) {
-    const name = page.replace(/\.html$/, "");
-    check(name, await observe(browser, lessons.url + page), "lesson", name);
+  for (const [server, url] of [["serve.mjs", ours.url], ["http.server", python.url]]) {
+    console.log(`== Each lesson's page, served by ${server}`);
+    for (const name of lessons) {
+      const opened = await open(browser, `${url}${name}.html`);
+      // While the lesson holds its picture the page's keys still work: Tab moves on.
+      await opened.page.waitForFunction(() => window.lastFrame !== undefined, null, { timeout: 60000 });
+      await opened.page.keyboard.press("Tab");
+      const basics = await opened.page.evaluate(() => ({
+        focus: document.activeElement.tagName,
+        lang: document.documentElement.lang,
+        canvas: document.getElementById("canvas").getAttribute("aria-label"),
+      }));
+      if (basics.focus !== "A") fail(`${name}: Tab while the lesson runs moves to ${basics.focus}, not a link`);
+      if (!basics.lang || !basics.canvas) fail(`${name}: no lang (${basics.lang}) or canvas label`);
+      check(name, await ran(opened), "lesson", name);
+      const sections = await checkSources(opened.page, name);
+      // The page runs the lesson again, as a new program, with the same result.
+      await opened.page.evaluate(() => (window.lastFrame = undefined));
+      await opened.page.click("#again");
+      check(`${name}, run again`, await ran(opened), "lesson", name);
+      const elsewhere = opened.requests.filter((r) => !r.startsWith(url) && !/^(data|blob):/.test(r));
+      if (elsewhere.length) fail(`${name}: requests to other hosts: ${elsewhere.join(", ")}`);
+      for (const error of opened.errors) fail(`${name}: error in the page: ${error}`);
+      console.log(`ok: ${name}: its source and ${sections - 1} support source(s) shown, ` +
+                  `linked; ${opened.requests.length} requests, all to ${url}`);
+      await opened.page.close();
+    }
+
+    // The gallery: a card for every lesson, its screenshot loaded.
+    const gallery = await open(browser, url);
+    await gallery.page.waitForLoadState("load");
+    const cards = await gallery.page.evaluate(() =>
+      [...document.querySelectorAll(".card")].map((card) => ({
+        href: card.querySelector("h2 a").getAttribute("href"),
+        title: card.querySelector("h2 a").textContent,
+        teaches: card.querySelector(".teaches").textContent,
+        thumbnail: card.querySelector("img").naturalWidth > 0 && card.querySelector("img").alt !== "",
+      }))
+    );
+    const listed = cards.map((card) => card.href.replace(/\.html$/, ""));
+    if (listed.join() !== lessons.join()) fail(`the gallery lists ${listed}, not ${lessons}`);
+    for (const card of cards.filter((c) => !c.thumbnail)) fail(`the gallery's ${card.href} has no thumbnail`);
+    const elsewhere = gallery.requests.filter((r) => !r.startsWith(url));
+    if (elsewhere.length) fail(`the gallery requests other hosts: ${elsewhere.join(", ")}`);
+    await gallery.page.close();
+    console.log(`ok: the gallery lists ${lessons.length} lessons, each with its screenshot`);
+
+    // The README's table says what each lesson teaches in the lesson's own words.
+    const readme = readFileSync(join(root, "README.md"), "utf8").split("\n");
+    for (const card of cards) {
+      const source = `(lessons/${card.href.replace(/\.html$/, ".cpp")})`;
+      const row = readme.find((line) => line.startsWith("|") && line.includes(source)) ?? "";
+      if (!row.includes(card.title) || !row.includes(card.teaches)) {
+        fail(`README.md's table does not give ${card.href}'s title and text as its source does`);
+      }
+    }
   }
 
-  const missing = await observe(browser, fixture.url + "lesson02.html");
-  check("missing-image", missing, "load-failure-named", missingImage);
+  // The page as the README shows it: lesson02 at 1280x800, its picture drawn.
+  const shot = await open(browser, `${ours.url}lesson02.html`, { width: 1280, height: 800 });
+  await shot.page.waitForFunction(() => window.lastFrame !== undefined, null, { timeout: 60000 });
+  const picture = await shot.page.screenshot();
+  await shot.page.close();
+  const taken = join(dirname(bin), "page-lesson02.png");
+  writeFileSync(taken, picture);
+  const committed = join(root, "docs", "screenshots", "page-lesson02.png");
+  const share = await difference(browser, picture, readFileSync(committed));
+  if (share > 0.02) {
+    fail(`the page no longer looks like ${committed} (${(share * 100).toFixed(1)}% of its pixels ` +
+         `differ): if that is meant, copy ${taken} over it`);
+  } else {
+    console.log(`ok: the page looks as the README shows it (${(share * 100).toFixed(2)}% of pixels differ)`);
+  }
+
+  console.log("== The tests' own programs");
+  const missing = await open(browser, `${fixture.url}lesson02.html`);
+  check("missing image", await ran(missing), "load-failure-named", missingImage);
+  await missing.page.close();
 
   // A program that fails after sleeping must not be reported as a success.
-  const late = await observe(browser, fixture.url + "exit_after_delay.html");
-  if (late.status !== "exited with status 3") {
-    fail(`a failure after a sleep shows "${late.status}", not "exited with status 3"`);
+  const late = await open(browser, `${fixture.url}exit_after_delay.html`);
+  const lateRun = await ran(late);
+  if (lateRun.status !== "exited with status 3") {
+    fail(`a failure after a sleep shows "${lateRun.status}", not "exited with status 3"`);
   } else {
     console.log("ok: a failure after a sleep shows its status");
   }
+  await late.page.close();
+
+  // A program with no numbered heading, listed after the lessons, has no number.
+  const fixtureGallery = await open(browser, fixture.url);
+  const numbers = await fixtureGallery.page.evaluate(() =>
+    [...document.querySelectorAll(".card")].map((card) => card.querySelector(".number")?.textContent)
+  );
+  if (numbers.length !== lessons.length + 1 || numbers.slice(0, -1).some((n) => !n) || numbers.at(-1)) {
+    fail(`the gallery numbers its cards ${numbers.join(", ")}: only the lessons have numbers`);
+  } else {
+    console.log("ok: the gallery numbers only the lessons that have a number");
+  }
+  await fixtureGallery.page.close();
 } finally {
   await browser.close();
-  lessons.server.close();
+  ours.server.close();
   fixture.server.close();
+  python.stop();
 }
 
 console.log(failures ? `Web (Chromium): ${failures} check(s) failed` : "Web (Chromium): all checks passed");
