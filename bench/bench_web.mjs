@@ -1,0 +1,145 @@
+// The web benchmark: each lesson's page against its floor's page (the same page
+// and runner around bench/floorNN.cpp, without the source view), loaded cold in
+// headless Chromium from a local server, again and again. For each page: the
+// bytes it downloads, file by file and in all, raw and gzip-compressed, and the
+// time from the start of navigation to the first frame drawn on the canvas.
+//   node bench_web.mjs <bin> [loads]     (default 30; medians are printed)
+// A load takes 100 to 250 ms here, and one load to the next on a shared machine
+// differs by more than the lesson's page does from its floor's; so the lesson and
+// its floor are loaded in pairs, one right after the other, and the ratio is the
+// median of the pairs' ratios, which the machine's slow swings cancel out of.
+// Prints Markdown tables; exits 3 when a target is missed.
+
+import { readFileSync } from "node:fs";
+import { createRequire } from "node:module";
+import { join } from "node:path";
+import { gzipSync } from "node:zlib";
+import { serve } from "../web/serve.mjs";
+
+// playwright-core is installed for the browser tests, in tests/web.
+const require = createRequire(new URL("../tests/web/package.json", import.meta.url));
+const { chromium } = require("playwright-core");
+
+const [bin, loadsArgument] = process.argv.slice(2);
+const loads = Number(loadsArgument ?? 30);
+const pairs = [["lesson01", "floor01"], ["lesson02", "floor02"]];
+
+// The time of the first picture SDL puts on the lesson's canvas, from navigation start.
+function watchFirstFrame() {
+  const put = CanvasRenderingContext2D.prototype.putImageData;
+  CanvasRenderingContext2D.prototype.putImageData = function (...args) {
+    put.apply(this, args);
+    if (this.canvas.id === "canvas" && window.firstFrameAt === undefined) {
+      window.firstFrameAt = performance.now();
+    }
+  };
+}
+
+const gzipped = (bytes) => gzipSync(bytes, { level: 9 }).length;
+const median = (values) => {
+  const sorted = [...values].sort((a, b) => a - b);
+  const middle = sorted.length >> 1;
+  return sorted.length % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
+};
+const kb = (bytes) => (bytes / 1000).toFixed(1);
+
+// One cold load: a new browser context with the cache off. The files it fetched
+// are read from the folder served, as the server sends them, so that reading them
+// from the browser does not slow the load being timed.
+async function load(browser, url) {
+  const context = await browser.newContext();
+  const page = await context.newPage();
+  const client = await context.newCDPSession(page);
+  await client.send("Network.enable");
+  await client.send("Network.setCacheDisabled", { cacheDisabled: true });
+  const paths = new Set();
+  page.on("response", (response) => paths.add(new URL(response.url()).pathname));
+  await page.addInitScript(watchFirstFrame);
+  await page.goto(url);
+  await page.waitForFunction(() => window.firstFrameAt !== undefined, null, {
+    timeout: 60000,
+    polling: 100, // rather than every animation frame, which would add work to the load
+  });
+  const { firstFrame, sources } = await page.evaluate(() => ({
+    firstFrame: window.firstFrameAt,
+    // What the source view adds to the page: its highlighted sources.
+    sources: [...document.querySelectorAll("#source, .support")].map((s) => s.outerHTML).join(""),
+  }));
+  await context.close();
+  const files = new Map([...paths].map((path) => [path, readFileSync(join(bin, decodeURIComponent(path)))]));
+  return { firstFrame, files, sources: Buffer.from(sources) };
+}
+
+const browser = await chromium.launch({
+  executablePath: "/usr/bin/chromium",
+  args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+         "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+});
+const version = browser.version();
+const { server, url } = await serve(bin);
+const rows = [];
+const fileRows = [];
+let allMet = true;
+try {
+  for (const pair of pairs) {
+    const seen = { [pair[0]]: [], [pair[1]]: [] };
+    // Lesson and floor take turns, each going first every other round.
+    for (let round = 0; round < loads; round++) {
+      for (const page of round % 2 ? [...pair].reverse() : pair) {
+        seen[page].push(await load(browser, `${url}${page}.html`));
+      }
+    }
+    const figures = {};
+    for (const page of pair) {
+      const { files, sources } = seen[page][0];
+      let raw = 0;
+      let gzip = 0;
+      for (const [path, body] of [...files].sort()) {
+        raw += body.length;
+        gzip += gzipped(body);
+        fileRows.push(`| ${page} | ${path.slice(1)} | ${body.length} | ${gzipped(body)} |`);
+      }
+      figures[page] = {
+        firstFrame: median(seen[page].map((s) => s.firstFrame)),
+        raw,
+        gzip,
+        sourcesRaw: sources.length,
+        sourcesGzip: sources.length ? gzipped(sources) : 0,
+      };
+    }
+    const [lesson, floor] = pair.map((page) => figures[page]);
+    const ratio = median(seen[pair[0]].map((s, round) => s.firstFrame / seen[pair[1]][round].firstFrame));
+    const timeMet = ratio <= 1.1;
+    const sizeMet =
+      lesson.raw <= 1.1 * (floor.raw + lesson.sourcesRaw) &&
+      lesson.gzip <= 1.1 * (floor.gzip + lesson.sourcesGzip);
+    const smallMet = pair[0] !== "lesson01" || lesson.gzip < 250000;
+    const met = timeMet && sizeMet && smallMet;
+    allMet = allMet && met;
+    rows.push(
+      `| ${pair[0]} | ${lesson.firstFrame.toFixed(0)} | ${floor.firstFrame.toFixed(0)} | ` +
+        `${ratio.toFixed(3)} | ${kb(lesson.raw)} | ${kb(floor.raw)} | ` +
+        `${kb(lesson.sourcesRaw)} | ${kb(lesson.gzip)} | ${kb(floor.gzip)} | ${kb(lesson.sourcesGzip)} | ` +
+        `${met ? "yes" : "**no**"} |`
+    );
+  }
+} finally {
+  await browser.close();
+  server.close();
+}
+
+console.log(`Medians of ${loads} cold loads each, Chromium ${version}, served from 127.0.0.1.`);
+console.log("First frame: from navigation start to the first picture on the canvas; ratio: the median");
+console.log("of each pair's lesson/floor. Download: every file the page fetches, raw and gzip -9;");
+console.log("sources: the highlighted source view in the page.");
+console.log("Targets: first frame within 1.1x the floor's; download within 1.1x the floor's plus the");
+console.log("sources (raw and gzip alike); lesson01's page under 250 KB gzip-compressed in all.");
+console.log();
+console.log("| lesson | first frame ms | floor ms | ratio | download KB | floor KB | sources KB | gzip KB | floor gzip KB | sources gzip KB | targets met |");
+console.log("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|");
+console.log(rows.join("\n"));
+console.log();
+console.log("| page | file | bytes | gzip bytes |");
+console.log("|---|---|---:|---:|");
+console.log(fileRows.join("\n"));
+process.exit(allMet ? 0 : 3);
