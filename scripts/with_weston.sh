@@ -29,24 +29,10 @@ while [ "$1" != -- ]; do
 done
 shift
 
+. "$root/scripts/server_for_command.sh"
 runtime=$(mktemp -d) || exit 1
+scratch=$runtime
 chmod 700 "$runtime"
-server="" command=""
-cleanup() {
-    if [ -n "$command" ]; then
-        kill "$command" 2>/dev/null
-        wait "$command" 2>/dev/null
-    fi
-    if [ -n "$server" ]; then
-        kill "$server" 2>/dev/null
-        wait "$server" 2>/dev/null
-    fi
-    rm -rf "$runtime"
-}
-trap cleanup EXIT
-trap 'exit 129' HUP
-trap 'exit 130' INT
-trap 'exit 143' TERM
 
 # shellcheck disable=SC2086 # the backend's options, none with a space
 XDG_RUNTIME_DIR="$runtime" weston $options --debug --socket=lessons --width=1280 --height=1024 \
@@ -64,13 +50,4 @@ until [ -S "$runtime/lessons" ]; do
 done
 export XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY=lessons
 
-# In the background, so that a signal is taken at once rather than after the
-# command ends; standard input stays the command's own (by way of descriptor 3,
-# since the shell gives a background command /dev/null otherwise).
-exec 3<&0
-"$@" <&3 3<&- &
-command=$!
-wait "$command"
-status=$?
-command=""
-exit "$status"
+run_command "$@"

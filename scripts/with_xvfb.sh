@@ -11,23 +11,9 @@ if ! command -v Xvfb >/dev/null 2>&1; then
     exit 77
 fi
 
+. "$(dirname "$0")/server_for_command.sh"
 work=$(mktemp -d) || exit 1
-server="" command=""
-cleanup() {
-    if [ -n "$command" ]; then
-        kill "$command" 2>/dev/null
-        wait "$command" 2>/dev/null
-    fi
-    if [ -n "$server" ]; then
-        kill "$server" 2>/dev/null
-        wait "$server" 2>/dev/null
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 129' HUP
-trap 'exit 130' INT
-trap 'exit 143' TERM
+scratch=$work
 
 # -displayfd picks a free display number and writes it once the server is ready.
 # -noreset: as on a desktop, whose window manager stays connected, the server does
@@ -48,13 +34,4 @@ done
 DISPLAY=":$(cat "$work/display")"
 export DISPLAY
 
-# In the background, so that a signal is taken at once rather than after the
-# command ends; standard input stays the command's own (by way of descriptor 3,
-# since the shell gives a background command /dev/null otherwise).
-exec 3<&0
-"$@" <&3 3<&- &
-command=$!
-wait "$command"
-status=$?
-command=""
-exit "$status"
+run_command "$@"

@@ -1,0 +1,36 @@
+# Shell functions for the scripts that run a command with a server of its own
+# (with_xvfb.sh, with_weston.sh). Source it, make the server's folder ($scratch) and
+# start the server in the background ($server), then end with run_command "$@".
+# However the script ends (the command done, Ctrl+C, or killed as by a CI
+# timeout), the command and the server are stopped and the folder is removed.
+
+server="" command="" scratch=""
+stop_all() {
+    if [ -n "$command" ]; then
+        kill "$command" 2>/dev/null
+        wait "$command" 2>/dev/null
+    fi
+    if [ -n "$server" ]; then
+        kill "$server" 2>/dev/null
+        wait "$server" 2>/dev/null
+    fi
+    [ -z "$scratch" ] || rm -rf "$scratch"
+}
+trap stop_all EXIT
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# run_command <command> [args...]: runs it and exits with its status. It runs in
+# the background, so that a signal is taken at once rather than after it ends, with
+# standard input its own (by way of descriptor 3, since the shell gives a
+# background command /dev/null otherwise).
+run_command() {
+    exec 3<&0
+    "$@" <&3 3<&- &
+    command=$!
+    wait "$command"
+    status=$?
+    command=""
+    exit "$status"
+}
