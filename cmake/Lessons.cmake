@@ -44,8 +44,9 @@ function(add_lesson name)
     elseif(EMSCRIPTEN)
         web_lesson(${name} SOURCE "${PROJECT_SOURCE_DIR}/lessons/${name}.cpp" DATA ${LESSON_DATA})
     endif()
-    # The per-lesson tests (native, X11, valgrind) and the web pages list the
-    # lessons from here; the Windows and Wayland scripts find them in bin/.
+    # The per-lesson tests (native, X11, valgrind, and the browser's, through
+    # lessons.txt) list the lessons from here; the Windows and Wayland scripts
+    # find them in bin/.
     set_property(GLOBAL APPEND PROPERTY LESSONS ${name})
 endfunction()
 

@@ -41,7 +41,7 @@
       // Standard output is where a lesson speaks: shown line by line, as a console
       // would, and copied to the browser's console.
       print(line) {
-        output.textContent += line + "\n";
+        output.append(line + "\n");
         console.log(line);
       },
       printErr(line) {
