@@ -1,7 +1,7 @@
 #!/bin/sh
 # The benchmark: builds the lessons and their floor programs in build/benchmark/
-# (the CMake preset "benchmark", a Release build), then times each on SDL's dummy driver, on a virtual X server
-# and on a Wayland compositor (Weston).
+# (the CMake preset "benchmark", a Release build), then times each on SDL's dummy
+# driver, on a virtual X server and on a Wayland compositor (Weston).
 # Usage: bench.sh [runs]   (default 50; the medians are printed)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -1,10 +1,10 @@
 #!/bin/sh
 # The lessons on Windows: cross-builds them with MinGW-w64 into build/windows/bin/
 # (the CMake preset "windows"; SDL2 for MinGW is built once from Debian's SDL2
-# source package and cached), then
-# runs each under Wine, headless on SDL's dummy driver, and checks it the way the
-# native tests do (tests/check/expectations.hpp): its lines, read through a pipe as
-# they are printed, its exit status, the picture it showed, the two-second hold.
+# source package and cached), then runs each under Wine, headless on SDL's dummy
+# driver, and checks it the way the native tests do (tests/check/expectations.hpp):
+# its lines, read through a pipe as they are printed, its exit status, the picture
+# it showed, the two-second hold.
 # Then lesson02 built to read a folder with a drive letter, spaces and non-ASCII
 # letters in its name: the image there, missing, and not a BMP.
 set -eu
