@@ -91,13 +91,9 @@ function(web_lesson target)
     target_link_options(${target} PRIVATE -sASYNCIFY -sEXIT_RUNTIME=1 -sMODULARIZE=1
                         -sEXPORT_NAME=createLesson -sENVIRONMENT=web -sEXPORTED_RUNTIME_METHODS=ENV)
 
-    set(resources "${LESSONS_RESOURCES_DIR}")
-    if(NOT resources MATCHES "/$")
-        string(APPEND resources "/")
-    endif()
     set(options "")
     foreach(file IN LISTS WEB_DATA)
-        set(path "${resources}${file}")
+        set(path "${LESSONS_RESOURCES_DIR}${file}")
         if(EXISTS "${path}")
             string(REPLACE "@" "@@" packed "${path}") # '@' separates the two halves
             # Quoted as emcc reads a response file (shell-like), so no character in
