@@ -5,6 +5,9 @@
 # build/<preset>, or into the one given with -B.
 # Usage: build.sh <preset> [-B <build dir>] [cmake -D options...]
 # LESSONS_BUILD_TARGET=<target> builds that target alone.
+# LESSONS_SOURCES=<folder> builds offline: where SDL2 is built from source, its
+# source is the release's archive in that folder (SDL2-2.32.10.tar.gz) rather
+# than a download.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 preset=$1
@@ -13,6 +16,12 @@ dir="$root/build/$preset"
 if [ "${1:-}" = -B ]; then
     dir=$2
     shift 2
+fi
+
+if [ -n "${LESSONS_SOURCES:-}" ]; then
+    release=$(sed -n 's/^set(LESSONS_SDL2_TAG release-\(.*\))$/\1/p' "$root/cmake/SDL2.cmake")
+    source=$(sh "$root/scripts/unpack_source.sh" "$LESSONS_SOURCES/SDL2-$release.tar.gz")
+    set -- "-DFETCHCONTENT_SOURCE_DIR_SDL2=$source" "$@"
 fi
 
 mkdir -p "$dir"

@@ -5,7 +5,9 @@
 # The chroot is kept in a cache folder outside the checkout and brought up to date
 # on each run; the checkout is copied in under a folder whose name has spaces,
 # quotes, '$', '&', '%', brackets and non-ASCII letters, and the command (by
-# default the README's test command) runs there. Needs root.
+# default the README's test command) runs there. LESSONS_SOURCES, a folder of
+# upstream release archives for building offline, is copied in too, and named
+# by the same variable there. Needs root.
 # Usage: test_in_chroot.sh bookworm|trixie|sid [command...]   (default: sh scripts/test.sh)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,7 +24,7 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 "$root/scripts/install_deps.sh" debootstrap
-cache=${LESSONS_CACHE:-${XDG_CACHE_HOME:-${HOME:-/root}/.cache}/sdl-lessons}
+cache=$(sh "$root/scripts/cache_dir.sh")
 dir="$cache/chroot/$target"
 
 mirror=$(sh "$root/scripts/debian_mirror.sh")
@@ -51,6 +53,7 @@ trap 'exit 130' INT TERM HUP
 
 in_chroot() { # <command...>: as root, with a clean environment
     chroot "$dir" /usr/bin/env -i HOME=/root LANG=C.UTF-8 CI="${CI:-}" \
+        ${LESSONS_SOURCES:+LESSONS_SOURCES=/sources} \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"
 }
 
@@ -95,6 +98,11 @@ rm -rf "$dir/home/new user"
 mkdir -p "$dir$work"
 (cd "$root" && tar --exclude='./build' --exclude='./build-*' --exclude='./.git' \
     --exclude='node_modules' -cf - .) | tar -xf - -C "$dir$work"
+
+rm -rf "$dir/sources"
+if [ -n "${LESSONS_SOURCES:-}" ]; then
+    cp -R "$LESSONS_SOURCES" "$dir/sources"
+fi
 
 echo "== Debian $target ($(in_chroot dpkg-query -W -f='SDL2 package ${Version}' libsdl2-dev 2>/dev/null ||
     echo 'SDL2 not yet installed')): $* in '$work'"

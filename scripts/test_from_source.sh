@@ -1,0 +1,39 @@
+#!/bin/sh
+# The lessons built where no SDL2 is installed: SDL2 comes from source with the
+# build (the release cmake/SDL2.cmake pins), and each lesson is checked on a
+# virtual X server (scripts/check_x11.sh). With --oldest, the oldest releases the
+# lessons promise to build with, as Ubuntu 22.04 LTS ships them: the CMake that
+# cmake_minimum_required names, built once from its source and cached, and the
+# SDL2 that LESSONS_SDL2_MINIMUM names, built with the lessons into build/oldest.
+# Offline, LESSONS_SOURCES names a folder holding the release archives
+# (SDL2-2.32.10.tar.gz; for --oldest also cmake-3.22.1.tar.gz, SDL2-2.0.20.tar.gz).
+# Usage: test_from_source.sh [--oldest]
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+if [ "${1:-}" != --oldest ]; then
+    if dpkg-query -W -f='${Status}' libsdl2-dev 2>/dev/null | grep -q "ok installed"; then
+        echo "test_from_source: SDL2 is installed here (libsdl2-dev); this check is for a" \
+            "machine without it, such as a fresh chroot: test_in_chroot.sh bookworm" >&2
+        exit 1
+    fi
+    sh "$root/scripts/check_x11.sh"
+    grep -q "^-- SDL2 [0-9.]*: built from" "$root/build/native/build.log"
+    exit
+fi
+
+sources=${LESSONS_SOURCES:?"test_from_source --oldest: LESSONS_SOURCES must name the folder holding the release archives"}
+cmake_minimum=$(sed -n 's/^cmake_minimum_required(VERSION \([0-9.]*\))$/\1/p' "$root/CMakeLists.txt")
+sdl2_minimum=$(sed -n 's/^set(LESSONS_SDL2_MINIMUM \([0-9.]*\))$/\1/p' "$root/cmake/SDL2.cmake")
+# The archive of the first release of that CMake (3.22 -> cmake-3.22.1.tar.gz, say).
+cmake_archive=$(ls "$sources/cmake-$cmake_minimum".*.tar.gz 2>/dev/null | sort -V | head -n 1)
+if [ -z "$cmake_archive" ]; then
+    echo "test_from_source: no cmake-$cmake_minimum.*.tar.gz in $sources" >&2
+    exit 1
+fi
+cmake_bin=$(sh "$root/scripts/cmake_from_source.sh" "$cmake_archive")
+sdl2=$(sh "$root/scripts/unpack_source.sh" "$sources/SDL2-$sdl2_minimum.tar.gz")
+PATH="$cmake_bin:$PATH"
+export PATH
+sh "$root/scripts/check_x11.sh" -B "$root/build/oldest" -DLESSONS_SDL2_FROM_SOURCE=ON \
+    "-DFETCHCONTENT_SOURCE_DIR_SDL2=$sdl2"
