@@ -1,7 +1,7 @@
 #!/bin/sh
 # The lessons on Windows: cross-builds them with MinGW-w64 into build/windows/bin/
-# (the CMake preset "windows"; SDL2 for MinGW is built once from Debian's SDL2
-# source package and cached), then runs each under Wine, headless on SDL's dummy
+# (the CMake preset "windows", which builds SDL2 from source with them; offline,
+# from the archive in $LESSONS_SOURCES), then runs each under Wine, headless on SDL's dummy
 # driver, and checks it the way the native tests do (tests/check/expectations.hpp):
 # its lines, read through a pipe as they are printed, its exit status, the picture
 # it showed, the two-second hold.
@@ -11,11 +11,8 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/windows"
 
-"$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev libpng-dev g++-mingw-w64-x86-64 wine wine64
-# The preset reads SDL2's folder from here. A failed SDL2 build stops this script
-# at once, with that build's own error.
-LESSONS_SDL2_MINGW=$(sh "$root/scripts/sdl2_for.sh" mingw) || exit 1
-export LESSONS_SDL2_MINGW
+"$root/scripts/install_deps.sh" g++ make cmake git libsdl2-dev libpng-dev g++-mingw-w64-x86-64 \
+    wine wine64
 
 echo "== Building the lessons for Windows (MinGW-w64) in $build"
 sh "$root/scripts/build.sh" windows
