@@ -4,7 +4,8 @@
 # virtual X server (scripts/check_x11.sh). With --oldest, the oldest releases the
 # lessons promise to build with, as Ubuntu 22.04 LTS ships them: the CMake that
 # cmake_minimum_required names, built once from its source and cached, and the
-# SDL2 that LESSONS_SDL2_MINIMUM names, built with the lessons into build/oldest.
+# SDL2 that LESSONS_SDL2_MINIMUM names, built with the lessons into build/oldest;
+# that CMake must also read CMakePresets.json.
 # Offline, LESSONS_SOURCES names a folder holding the release archives
 # (SDL2-2.32.10.tar.gz; for --oldest also cmake-3.22.1.tar.gz, SDL2-2.0.20.tar.gz).
 # Usage: test_from_source.sh [--oldest]
@@ -35,5 +36,6 @@ cmake_bin=$(sh "$root/scripts/cmake_from_source.sh" "$cmake_archive")
 sdl2=$(sh "$root/scripts/unpack_source.sh" "$sources/SDL2-$sdl2_minimum.tar.gz")
 PATH="$cmake_bin:$PATH"
 export PATH
+sh "$root/tests/presets.sh" cmake "$root"
 sh "$root/scripts/check_x11.sh" -B "$root/build/oldest" -DLESSONS_SDL2_FROM_SOURCE=ON \
     "-DFETCHCONTENT_SOURCE_DIR_SDL2=$sdl2"

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Configure refuses, saying why and what to do, every SDL2 the lessons cannot use:
 # an installed SDL2 2.0.3 (known heap overflows), an SDL2 source older than
-# 2.0.20, no SDL2 at all when building one from source is turned off, and a
-# download whose release tag names another commit than the pinned one.
+# 2.0.20, no SDL2 at all when building one from source is turned off, a download
+# that fails, and a download whose release tag names another commit than the
+# pinned one.
 # Usage: configure_sdl2.sh <cmake> <source dir>
 set -u
 cmake=$1 source=$2
@@ -51,6 +52,11 @@ refused "SDL2 2.0.18 source" "SDL2 2.0.18 (built from $work/SDL2-2.0.18) is too 
 refused "no SDL2, none to be built" "SDL2's CMake package was not found" \
     "LESSONS_SDL2_FROM_SOURCE is OFF" "libsdl2-dev" "-DLESSONS_SDL2_FROM_SOURCE=AUTO" \
     -- -DLESSONS_SDL2_FROM_SOURCE=OFF -DCMAKE_DISABLE_FIND_PACKAGE_SDL2=ON
+
+# A download that fails (no network, say) names the way to build offline.
+refused "failed download" "downloading release-2.32.10" "Failed to clone repository" \
+    "set FETCHCONTENT_SOURCE_DIR_SDL2 to an unpacked SDL2 source" \
+    -- -DLESSONS_SDL2_FROM_SOURCE=ON -DLESSONS_SDL2_REPOSITORY="file://$work/no such repository"
 
 # A repository whose release tag was moved to a commit of someone else's making.
 if command -v git >/dev/null 2>&1; then
