@@ -133,6 +133,12 @@ function(lessons_sdl2_from_source)
     add_subdirectory("${sdl2_SOURCE_DIR}" "${sdl2_BINARY_DIR}" EXCLUDE_FROM_ALL)
     unset(LESSONS_QUOTE_CUSTOM_COMMANDS)
     unset(CMAKE_MESSAGE_LOG_LEVEL)
+    # SDL2's compiler warnings are for its maintainers, not for someone building lessons.
+    foreach(target SDL2 SDL2-static SDL2main)
+        if(TARGET ${target})
+            target_compile_options(${target} PRIVATE $<IF:$<C_COMPILER_ID:MSVC>,/w,-w>)
+        endif()
+    endforeach()
 
     set(SDL2_VERSION "${version}" PARENT_SCOPE)
     set(LESSONS_SDL2_ORIGIN "${origin}" PARENT_SCOPE)
