@@ -1,8 +1,8 @@
 #!/bin/sh
 # The lessons on Windows: cross-builds them with MinGW-w64 into build/windows/bin/
 # (the CMake preset "windows", which builds SDL2 from source with them; offline,
-# from the archive in $LESSONS_SOURCES), then runs each under Wine, headless on SDL's dummy
-# driver, and checks it the way the native tests do (tests/check/expectations.hpp):
+# from the archive in $LESSONS_SOURCES), then runs each under Wine, headless on
+# SDL's dummy driver, and checks it the way the native tests do (tests/check/expectations.hpp):
 # its lines, read through a pipe as they are printed, its exit status, the picture
 # it showed, the two-second hold.
 # Then lesson02 built to read a folder with a drive letter, spaces and non-ASCII
