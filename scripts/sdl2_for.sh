@@ -5,9 +5,11 @@
 # checkout. Later runs reuse it: the folder is keyed on the SDL2 version and the
 # compiler. Prints the install folder on standard output, and its progress on
 # standard error.
-# (SDL2 is not built with the web pages, as it is for Linux and Windows, because
-# its configure, some hundreds of checks each starting Emscripten's compiler, takes
-# a quarter of an hour in every build folder.)
+# (SDL2 is not built from source with the web pages, as it is for Linux and
+# Windows: the release the build pins, 2.32.10, needs a newer Emscripten than
+# Debian's 3.1.6 (it stops at EM_JS_DEPS), and SDL2's configure, some hundreds of
+# checks each starting Emscripten's compiler, takes a quarter of an hour per
+# build folder.)
 # Usage: sdl2_for.sh emscripten
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
