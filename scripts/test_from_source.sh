@@ -27,7 +27,10 @@ sources=${LESSONS_SOURCES:?"test_from_source --oldest: LESSONS_SOURCES must name
 cmake_minimum=$(sed -n 's/^cmake_minimum_required(VERSION \([0-9.]*\))$/\1/p' "$root/CMakeLists.txt")
 sdl2_minimum=$(sed -n 's/^set(LESSONS_SDL2_MINIMUM \([0-9.]*\))$/\1/p' "$root/cmake/SDL2.cmake")
 # The archive of the first release of that CMake (3.22 -> cmake-3.22.1.tar.gz, say).
-cmake_archive=$(ls "$sources/cmake-$cmake_minimum".*.tar.gz 2>/dev/null | sort -V | head -n 1)
+cmake_archive=""
+for archive in "$sources/cmake-$cmake_minimum".*.tar.gz; do
+    [ -f "$archive" ] && [ -z "$cmake_archive" ] && cmake_archive=$archive
+done
 if [ -z "$cmake_archive" ]; then
     echo "test_from_source: no cmake-$cmake_minimum.*.tar.gz in $sources" >&2
     exit 1

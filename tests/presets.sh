@@ -24,8 +24,9 @@ cmake_minimum=$(sed -n 's/^cmake_minimum_required(VERSION \([0-9]*\.[0-9]*\))$/\
 presets_minimum=$(tr -d ' \n' <"$source/CMakePresets.json" |
     sed -n 's/.*"cmakeMinimumRequired":{"major":\([0-9]*\),"minor":\([0-9]*\).*/\1.\2/p')
 sdl2_minimum=$(sed -n 's/^set(LESSONS_SDL2_MINIMUM \([0-9.]*\))$/\1/p' "$source/cmake/SDL2.cmake")
-[ -n "$cmake_minimum" ] && [ "$cmake_minimum" = "$presets_minimum" ] ||
+if [ -z "$cmake_minimum" ] || [ "$cmake_minimum" != "$presets_minimum" ]; then
     fail "CMakeLists.txt asks for CMake '$cmake_minimum', CMakePresets.json for '$presets_minimum'"
+fi
 grep -q "CMake $cmake_minimum or newer" "$source/README.md" ||
     fail "the README does not say 'CMake $cmake_minimum or newer'"
 grep -q "SDL2 $sdl2_minimum or newer" "$source/README.md" ||
