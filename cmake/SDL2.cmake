@@ -133,6 +133,14 @@ function(lessons_sdl2_from_source)
     add_subdirectory("${sdl2_SOURCE_DIR}" "${sdl2_BINARY_DIR}" EXCLUDE_FROM_ALL)
     unset(LESSONS_QUOTE_CUSTOM_COMMANDS)
     unset(CMAKE_MESSAGE_LOG_LEVEL)
+    # MinGW's resource compiler (windres) hands its include paths to a shell with only
+    # spaces and parentheses escaped, so a build folder named with a quote, '&' or '$'
+    # breaks SDL2.dll's version resource. The DLL works the same without it.
+    if(CMAKE_RC_COMPILER MATCHES "windres" AND TARGET SDL2)
+        file(GLOB resources "${sdl2_SOURCE_DIR}/src/main/windows/*.rc")
+        set_source_files_properties(${resources} TARGET_DIRECTORY SDL2
+                                    PROPERTIES HEADER_FILE_ONLY ON)
+    endif()
     # SDL2's compiler warnings are for its maintainers, not for someone building lessons.
     foreach(target SDL2 SDL2-static SDL2main)
         if(TARGET ${target})
