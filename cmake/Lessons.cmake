@@ -31,6 +31,20 @@ endfunction()
 # downloads none.
 function(add_lesson name)
     cmake_parse_arguments(LESSON "" "" "DATA" ${ARGN})
+    # A slip in the line stops the configure here, naming it, rather than later in a
+    # browser or on another platform.
+    if(LESSON_UNPARSED_ARGUMENTS)
+        message(FATAL_ERROR "add_lesson(${name}): unknown argument(s) '${LESSON_UNPARSED_ARGUMENTS}'; "
+                            "it takes the lesson's name and DATA <files under resources/>")
+    endif()
+    if(NOT EXISTS "${PROJECT_SOURCE_DIR}/lessons/${name}.cpp")
+        message(FATAL_ERROR "add_lesson(${name}): lessons/${name}.cpp does not exist")
+    endif()
+    foreach(file IN LISTS LESSON_DATA)
+        if(NOT EXISTS "${PROJECT_SOURCE_DIR}/resources/${file}")
+            message(FATAL_ERROR "add_lesson(${name}): its DATA file resources/${file} does not exist")
+        endif()
+    endforeach()
     add_executable(${name} "${PROJECT_SOURCE_DIR}/lessons/${name}.cpp")
     target_link_libraries(${name} PRIVATE lesson_common lesson_resources)
     # Where SDL2 supplies the process entry itself (Windows, for one), its main
