@@ -99,6 +99,11 @@ int main(int argc, char* argv[])
         return 2;
     }
     const int runs = std::atoi(argv[1]);
+    if (runs < 1) {
+        // A median of no runs means nothing.
+        std::fprintf(stderr, "%s: <runs> must be 1 or more, not '%s'\n", argv[0], argv[1]);
+        return 2;
+    }
     const std::string driver = argv[2];
     const std::string no_delay = argv[3];
 
