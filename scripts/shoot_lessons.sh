@@ -5,12 +5,18 @@
 set -eu
 bin=$1 out=$2
 mkdir -p "$out"
+failed=""
 for lesson in "$bin"/lesson[0-9]*; do
     name=$(basename "$lesson")
     echo "== $name"
     "$lesson" &
     lesson_pid=$!
-    "$bin/window_shot" save "$out/$name.png" || true
-    wait "$lesson_pid"
+    # The lesson runs its course either way; a missing screenshot fails the run.
+    "$bin/window_shot" save "$out/$name.png" || failed="$failed $name"
+    wait "$lesson_pid" || failed="$failed $name"
 done
+if [ -n "$failed" ]; then
+    echo "No screenshot, or a failed run, for:$failed" >&2
+    exit 1
+fi
 echo "Screenshots: $out"
