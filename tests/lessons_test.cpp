@@ -50,7 +50,13 @@ TEST_P(Lessons, KeepTheirPromise)
             frames.push_back(entry.path());
         }
     }
-    std::sort(frames.begin(), frames.end()); // numbered in the order shown
+    // Numbered in the order shown: by number, so that frame 10 comes after frame 9.
+    const auto number = [](const fs::path& frame) {
+        const std::string stem = frame.stem().string();
+        return std::stol(stem.substr(stem.rfind('-') + 1));
+    };
+    std::sort(frames.begin(), frames.end(),
+              [&](const fs::path& a, const fs::path& b) { return number(a) < number(b); });
     if (!frames.empty()) {
         const fs::path& last_frame = frames.back();
         picture::Picture frame;

@@ -43,7 +43,8 @@ observe() {
     echo "$ended" >"$dir/ended_at"
     {
         printf '%s\n' --stdout "$dir/stdout.txt" --status "$(cat "$dir/status")"
-        frame=$(find "$dir" -maxdepth 1 -name 'SDL_window*.bmp' | sort | tail -n 1)
+        # SDL_window<id>-<n>.bmp: by number, so that frame 10 comes after frame 9.
+        frame=$(find "$dir" -maxdepth 1 -name 'SDL_window*.bmp' | sort -V | tail -n 1)
         if [ -n "$frame" ]; then
             printf '%s\n' --frame "$frame" --hold-ms $((ended - $(stat -c %.3Y "$frame" | tr -d .)))
         fi
