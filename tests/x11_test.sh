@@ -19,9 +19,15 @@ skip() {
 [ -x "$shot" ] || skip "window_shot was not built (it needs the X11 and libpng development files)"
 command -v Xvfb >/dev/null 2>&1 || skip "Xvfb is not installed (Debian package xvfb)"
 
-cd "$(mktemp -d)" || exit 1
+work=$(mktemp -d) || exit 1
+cd "$work" || exit 1
 unset SDL_FRAMEBUFFER_ACCELERATION # the lesson decides how it presents
 SDL_VIDEODRIVER=x11 sh "$here/../scripts/with_xvfb.sh" "$shot" check "$expected" -- "$lesson"
 status=$?
-[ -f window_shot_actual.png ] && echo "What the window showed instead: $PWD/window_shot_actual.png"
+# The folder is kept only when it holds what the window showed instead.
+if [ -f window_shot_actual.png ]; then
+    echo "What the window showed instead: $PWD/window_shot_actual.png"
+else
+    cd / && rm -rf "$work"
+fi
 exit "$status"
