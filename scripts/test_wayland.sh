@@ -43,21 +43,26 @@ for program in "$root"/build/native/bin/lesson[0-9]*; do
     wait "$running" || true
     # The picture must be in one of the screenshots taken while the lesson ran.
     found=""
-    for shot in $(ls -d "$dir"/shot-*/*.png 2>/dev/null | sort -r); do
-        if lesson_check_on "$dir" lesson "$lesson" --frame "$shot" >/dev/null 2>&1; then
+    # Newest first; shot-<n> by number, and read line by line, since the path may
+    # hold spaces.
+    shots_newest_first=$(find "$dir" -mindepth 2 -maxdepth 2 -name "*.png" | sort -rV)
+    while IFS= read -r shot; do
+        if [ -n "$shot" ] && lesson_check_on "$dir" lesson "$lesson" --frame "$shot" >/dev/null 2>&1; then
             found=$shot
             break
         fi
-    done
+    done <<EOF
+$shots_newest_first
+EOF
     failures=0
     if [ -n "$found" ]; then
         verdict "$dir" lesson "$lesson" --frame "$found"
     else
         echo "In none of the $shots screenshots taken while it ran:"
         verdict "$dir" lesson "$lesson"
-        ls "$dir"/shot-*/*.png >/dev/null 2>&1 && cp "$(ls "$dir"/shot-*/*.png | tail -n 1)" \
-            "$root/build/native/wayland-$lesson-last-screenshot.png" &&
-            echo "The last screenshot: $root/build/native/wayland-$lesson-last-screenshot.png"
+        last=$(printf '%s\n' "$shots_newest_first" | head -n 1)
+        [ -z "$last" ] || { cp "$last" "$root/build/native/wayland-$lesson-last-screenshot.png" &&
+            echo "The last screenshot: $root/build/native/wayland-$lesson-last-screenshot.png"; }
     fi
     [ "$failures" -eq 0 ] || failed=1
 done
