@@ -7,13 +7,8 @@ set -u
 cmake=$1 source=$2
 work=$(mktemp -d) || exit 1
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/src"
-for entry in "$source"/*; do
-    case $(basename "$entry") in
-    build*) ;; # build trees are not part of the project
-    *) cp -R "$entry" "$work/src/" || exit 1 ;;
-    esac
-done
+. "$(dirname "$0")/copy_project.sh"
+copy_project "$source" "$work/src" || exit 1
 cp "$work/src/lessons/CMakeLists.txt" "$work/lessons.cmake"
 failures=0
 

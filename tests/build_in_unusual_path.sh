@@ -9,13 +9,8 @@ work=$(mktemp -d) || exit 1
 trap 'rm -rf "$work"' EXIT
 
 odd="$work/lições de SDL \$HOME & 'aspas' 100% [x] (y)"
-mkdir -p "$odd/src"
-for entry in "$source"/*; do
-    case $(basename "$entry") in
-    build*) ;; # build trees are not part of the project
-    *) cp -R "$entry" "$odd/src/" || exit 1 ;;
-    esac
-done
+. "$(dirname "$0")/copy_project.sh"
+copy_project "$source" "$odd/src" || exit 1
 
 if ! "$cmake" -S "$odd/src" -B "$odd/build" -DBUILD_TESTING=OFF >"$work/log" 2>&1 ||
    ! "$cmake" --build "$odd/build" --target lesson02 >>"$work/log" 2>&1; then
