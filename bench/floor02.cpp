@@ -1,6 +1,8 @@
 // Floor for lesson 02: only the bare SDL calls that lesson makes (the same BMP
 // loaded and blitted), on SDL's native window framebuffer where there is one.
 
+#include "common/resource_path.hpp"
+
 #include <SDL.h>
 
 int main(int, char*[])
@@ -20,7 +22,10 @@ int main(int, char*[])
         return 1;
     }
     SDL_Surface* surface = SDL_GetWindowSurface(window);
-    SDL_Surface* image = SDL_LoadBMP(HELLO_WORLD_BMP);
+    // The same file in the same folder as the lesson's, joined without its checks.
+    char path[1024];
+    SDL_snprintf(path, sizeof path, "%simages/hello_world.bmp", lesson::RESOURCES_PATH);
+    SDL_Surface* image = SDL_LoadBMP(path);
     if (image == nullptr) {
         SDL_DestroyWindow(window);
         SDL_Quit();

@@ -58,10 +58,22 @@ function(add_lesson name)
     elseif(EMSCRIPTEN)
         web_lesson(${name} SOURCE "${PROJECT_SOURCE_DIR}/lessons/${name}.cpp" DATA ${LESSON_DATA})
     endif()
-    # The per-lesson tests (native, X11, valgrind, and the browser's, through
-    # lessons.txt) list the lessons from here; the Windows and Wayland scripts
-    # find them in bin/.
+    # Everything that goes over the lessons lists them from here: the tests, the
+    # floor programs and, through lessons.txt (see lesson_list), the scripts and
+    # the benchmarks.
     set_property(GLOBAL APPEND PROPERTY LESSONS ${name})
+    set_target_properties(${name} PROPERTIES LESSON_DATA "${LESSON_DATA}")
+endfunction()
+
+# lesson_list()
+#
+# Writes lessons.txt into the build folder: the lessons add_lesson registered, one
+# name a line, in order. The scripts, the benchmarks and the browser test read it,
+# so the add_lesson lines are the only list of lessons there is.
+function(lesson_list)
+    get_property(lessons GLOBAL PROPERTY LESSONS)
+    string(REPLACE ";" "\n" list "${lessons}")
+    file(CONFIGURE OUTPUT "${PROJECT_BINARY_DIR}/lessons.txt" CONTENT "${list}\n" @ONLY)
 endfunction()
 
 # windows_lesson(<name>)
@@ -141,7 +153,7 @@ endfunction()
 # source beside it, highlighted, every SDL name linked to SDL's wiki and every
 # support function it calls shown below it), the gallery (index.html), their style
 # sheet and script. web/make_pages.py writes them with Pygments when the sources
-# change. Also writes lessons.txt, the lessons add_lesson registered, for the tests.
+# change.
 function(web_pages)
     find_program(LESSONS_PYTHON NAMES python3 HINTS /usr/bin
                  DOC "A Python 3 with Pygments, for the web pages")
@@ -153,10 +165,6 @@ function(web_pages)
         message(FATAL_ERROR "The web pages need Python 3 with Pygments (Debian packages python3 "
                             "and python3-pygments); LESSONS_PYTHON names the python3 to use.")
     endif()
-    get_property(lessons GLOBAL PROPERTY LESSONS)
-    string(REPLACE ";" "\n" list "${lessons}")
-    file(WRITE "${PROJECT_BINARY_DIR}/lessons.txt" "${list}\n")
-
     get_property(pages GLOBAL PROPERTY WEB_PAGES)
     set(bin "${PROJECT_BINARY_DIR}/bin")
     set(outputs "${bin}/index.html" "${bin}/lessons.css" "${bin}/lesson.js")

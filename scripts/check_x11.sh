@@ -30,8 +30,10 @@ OBSERVE_LIMIT=60
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 unset SDL_VIDEODRIVER
-for program in "$build"/bin/lesson[0-9]*; do
-    lesson=$(basename "$program")
+# The lessons the build lists, read on their own descriptor: the loop's commands
+# keep standard input.
+while read -r lesson <&3; do
+    program="$build/bin/$lesson"
     mkdir -p "$work/$lesson"
     SDL_VIDEODRIVER=x11 sh "$root/scripts/with_xvfb.sh" sh -c '
         "$1" save "$2/frame.png" &
@@ -46,7 +48,7 @@ for program in "$build"/bin/lesson[0-9]*; do
         echo "FAIL: $lesson: no window was photographed"
         failures=$((failures + 1))
     fi
-done
+done 3<"$build/lessons.txt"
 if [ "$failures" -ne 0 ]; then
     echo "X11: $failures check(s) failed"
     exit 1

@@ -27,8 +27,8 @@ if $headless; then
     SDL_VIDEODRIVER=x11 sh "$root/scripts/with_xvfb.sh" \
         sh "$root/scripts/shoot_lessons.sh" "$build/bin" "$build/screenshots"
 else
-    for lesson in "$build"/bin/lesson[0-9]*; do
-        echo "== $(basename "$lesson")"
-        "$lesson"
-    done
+    while read -r lesson <&3; do
+        echo "== $lesson"
+        "$build/bin/$lesson"
+    done 3<"$build/lessons.txt"
 fi

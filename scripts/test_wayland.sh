@@ -28,8 +28,8 @@ check="$root/build/native/bin/lesson_check"
 . "$root/tests/observe.sh"
 OBSERVE_LIMIT=60
 
-for program in "$root"/build/native/bin/lesson[0-9]*; do
-    lesson=$(basename "$program")
+while read -r lesson <&3; do
+    program="$root/build/native/bin/$lesson"
     dir="$work/$lesson"
     observe "$dir" "$program" &
     running=$!
@@ -65,7 +65,7 @@ EOF
             echo "The last screenshot: $root/build/native/wayland-$lesson-last-screenshot.png"; }
     fi
     [ "$failures" -eq 0 ] || failed=1
-done
+done 3<"$root/build/native/lessons.txt"
 if [ "${failed:-0}" -ne 0 ]; then
     echo "Wayland: a check failed"
     exit 1

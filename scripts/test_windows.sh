@@ -44,11 +44,10 @@ timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_D
 export SDL_VIDEODRIVER=dummy SDL_VIDEO_DUMMY_SAVE_FRAMES=1
 
 echo "== Each lesson under Wine, with arguments that are not ASCII"
-for exe in "$build"/bin/lesson[0-9]*.exe; do
-    lesson=$(basename "$exe" .exe)
-    observe "$work/$lesson" wine "$exe" "ção" "a b"
+while read -r lesson <&3; do
+    observe "$work/$lesson" wine "$build/bin/$lesson.exe" "ção" "a b"
     verdict "$work/$lesson" lesson "$lesson"
-done
+done 3<"$build/lessons.txt"
 
 echo "== lesson02 reading a folder named with a drive letter, spaces and non-ASCII letters"
 fixture="$work/pasta de lições (cópia)/resources"
