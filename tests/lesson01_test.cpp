@@ -1,5 +1,6 @@
 // lesson01, run as a program: what it prints, how it exits, what it presents.
 
+#include "check/expectations.hpp"
 #include "harness.hpp"
 
 #include <gtest/gtest.h>
@@ -157,6 +158,22 @@ TEST(Lesson01, WindowWithoutASurfaceIsAFailureNotACrash)
                                  "SDL_Init failed: seam: the window has no surface"});
     // The window that was made is destroyed before SDL shuts down.
     EXPECT_LT(call_index(result, "SDL_DestroyWindow " + window), call_index(result, "SDL_Quit"));
+}
+
+// The committed screenshot, which every platform's run is compared with, is itself
+// the orange window, so that comparison proves the picture as well as the window.
+TEST(Lesson01, ItsScreenshotIsTheOrangeWindow)
+{
+    picture::Picture shot;
+    std::string why;
+    ASSERT_TRUE(picture::load(expect::screenshot_path("lesson01"), shot, why)) << why;
+    ASSERT_EQ(shot.width, 640);
+    ASSERT_EQ(shot.height, 480);
+    int wrong = 0;
+    for (std::size_t i = 0; i < shot.rgb.size(); i += 3) {
+        wrong += shot.rgb[i] != 238 || shot.rgb[i + 1] != 118 || shot.rgb[i + 2] != 33;
+    }
+    EXPECT_EQ(wrong, 0) << "pixels that are not orange (238, 118, 33)";
 }
 
 } // namespace

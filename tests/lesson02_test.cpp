@@ -1,5 +1,6 @@
 // lesson02, run as a program: what it prints, how it exits, what it presents.
 
+#include "check/expectations.hpp"
 #include "harness.hpp"
 
 #include <gtest/gtest.h>
@@ -216,6 +217,20 @@ TEST(Lesson02, ImagesThatCannotBeLoaded)
         EXPECT_EQ(result.out, "");
     }
     fs::remove_all(FIXTURE_RESOURCES);
+}
+
+// The committed screenshot, which every platform's run is compared with, is itself
+// the image, so that comparison proves the picture as well as the window.
+TEST(Lesson02, ItsScreenshotIsTheHelloWorldImage)
+{
+    picture::Picture shot, image;
+    std::string why;
+    ASSERT_TRUE(picture::load(expect::screenshot_path("lesson02"), shot, why)) << why;
+    ASSERT_TRUE(picture::load(IMAGE, image, why)) << why;
+    ASSERT_EQ(image.width, 640);
+    ASSERT_EQ(image.height, 480);
+    EXPECT_EQ(picture::differences(shot, image), 0)
+        << "pixels that differ from resources/images/hello_world.bmp (-1: not the same size)";
 }
 
 } // namespace
