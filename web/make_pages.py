@@ -5,12 +5,7 @@ the gallery (index.html) that lists them all.
 
 <kind> is "lesson" (a page with its source, listed in the gallery) or "floor" (a
 benchmark's floor program: the same page without the source). What a lesson is
-and teaches comes from the comment that opens its source:
-
-    // Lesson 01: a window painted one colour
-    //
-    // What it teaches, one paragraph...
-    // Shows: the SDL calls it introduces.
+and teaches comes from the comment that opens its source (see lesson_comment.py).
 
 The sources are highlighted with Pygments when the page is built, so no
 highlighter reaches the browser. A small Pygments filter marks the names to link:
@@ -31,6 +26,8 @@ from pygments.formatters import HtmlFormatter
 from pygments.lexers import CppLexer
 from pygments.styles.default import DefaultStyle
 from pygments.token import Comment, Name, Text
+
+from lesson_comment import describe
 
 WEB = Path(__file__).resolve().parent
 WIKI = "https://wiki.libsdl.org/SDL2/"
@@ -106,35 +103,6 @@ def show_source(text, anchor, support, shown=None):
     lexer.add_filter(LinkNames(support, shown))
     formatter = HtmlFormatter(cssclass="code", linespans=anchor + "-L")
     return link(highlight(text, lexer, formatter))
-
-
-def describe(name, text):
-    """Number, title, what it teaches and what it shows, from the opening comment."""
-    paragraphs, current = [], []
-    for line in text.splitlines():
-        if not line.startswith("//"):
-            break
-        line = line[2:].strip()
-        if line:
-            current.append(line)
-        elif current:
-            paragraphs.append(current)
-            current = []
-    if current:
-        paragraphs.append(current)
-    number, title = "", name
-    heading = re.fullmatch(r"Lesson (\d+): (.+)", paragraphs[0][0]) if paragraphs else None
-    if heading:
-        number, title = heading.groups()
-        paragraphs = paragraphs[1:]
-    teaches, shows = [], []
-    for line in paragraphs[0] if paragraphs else []:
-        if shows or line.startswith("Shows:"):
-            shows.append(line)
-        else:
-            teaches.append(line)
-    shows = " ".join(shows)[len("Shows:") :].strip()
-    return {"number": number, "title": title, "teaches": " ".join(teaches), "shows": shows}
 
 
 def support_calls(text, functions, qualified):
