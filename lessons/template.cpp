@@ -3,8 +3,20 @@
 // <Two or three lines: what this lesson adds to the one before it, and why.>
 // Shows: <the SDL calls this lesson introduces>.
 //
-// A new lesson starts as a copy of this file: save it as lessons/lessonNN.cpp,
-// add `add_lesson(lessonNN)` to lessons/CMakeLists.txt and draw where it says.
+// A new lesson, NN, is these steps and no more (the README's "Adding a lesson"):
+//   1. Copy this file to lessons/lessonNN.cpp. Write its opening comment as above
+//      (number, title, what it teaches, "Shows:"), delete this list, and draw
+//      where it says.
+//   2. Add one line to lessons/CMakeLists.txt: add_lesson(lessonNN), or
+//      add_lesson(lessonNN DATA images/name.bmp) with the files it reads, which go
+//      under resources/.
+//   3. Write the lines it prints when all goes well to tests/expected/lessonNN.txt
+//      (%p for a pointer; an empty file if it prints nothing).
+//   4. Run sh scripts/screenshots.sh: it takes docs/screenshots/lessonNN.png, which
+//      you look at, and writes the lesson's row of the README's table.
+// Every check, benchmark and page then covers the lesson. If you like, add
+// bench/floorNN.cpp (its benchmark floor) and tests/lessonNN_test.cpp (what only
+// it does): each is found by its name.
 
 #include "common/close.hpp"
 #include "common/init_surface.hpp"
