@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -154,16 +155,28 @@ Result run(const std::string& program, const Options& options)
         _exit(127);
     }
 
-    // Only a signal may interrupt the wait; any other error (ECHILD, when someone
-    // else reaped the child) would make retrying spin forever.
+    // Polled, so that a program that hangs is ended at the deadline rather than by
+    // CTest's timeout, which would not say which run hung. Only a signal may
+    // interrupt the wait; any other error (ECHILD, when someone else reaped the
+    // child) would make retrying spin forever.
     int status = 0;
     pid_t waited = 0;
-    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
-    }
     Result result;
-    if (waited < 0) {
-        ADD_FAILURE() << "cannot wait for " << program << ": " << std::strerror(errno);
-        return result;
+    while ((waited = waitpid(pid, &status, WNOHANG)) != pid) {
+        if (waited < 0 && errno != EINTR) {
+            ADD_FAILURE() << "cannot wait for " << program << ": " << std::strerror(errno);
+            return result;
+        }
+        if (std::chrono::steady_clock::now() - start >
+            std::chrono::duration<double>(options.deadline_seconds)) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            char limit[32];
+            std::snprintf(limit, sizeof limit, "%g", options.deadline_seconds);
+            ADD_FAILURE() << program << " did not exit within " << limit << " s; it was killed";
+            break;
+        }
+        usleep(1000); // a millisecond: the exit time is measured to that
     }
     result.ended = fs::file_time_type::clock::now();
     result.seconds =

@@ -36,6 +36,7 @@ struct Options {
     bool seam = true;                                     // preload the SDL test seam
     std::string preload;                                  // and, after it, this library
     std::filesystem::path cwd; // the working directory (default: a fresh one, removed after)
+    double deadline_seconds = 30; // then it is killed and the test fails, naming it
 };
 
 struct Frame {

@@ -88,4 +88,16 @@ TEST(Harness, AWaitThatCannotSucceedFailsTheTestWithItsReason)
     sigaction(SIGCHLD, &previous, nullptr);
 }
 
+TEST(Harness, AProgramThatHangsIsKilledAtTheDeadlineNamingIt)
+{
+    harness::Options options;
+    options.seam = false;
+    options.args = {"30"};
+    options.deadline_seconds = 0.2;
+    harness::Result result;
+    EXPECT_NONFATAL_FAILURE(result = harness::run("/bin/sleep", options),
+                            "/bin/sleep did not exit within 0.2 s; it was killed");
+    EXPECT_EQ(result.signal, SIGKILL);
+}
+
 } // namespace

@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,6 +32,8 @@
 namespace {
 
 const char* const TITLE = "SDL Tutorial";
+// How long a checked program may run: time to map its window, and to hold it.
+const double DEADLINE_SECONDS = 40;
 
 using Clock = std::chrono::steady_clock;
 
@@ -213,6 +216,11 @@ int check(const char* expected_path, char** program)
     Display* display = open_display();
 
     const pid_t child = fork();
+    if (child < 0) {
+        std::perror("window_shot: fork");
+        return 1;
+    }
+    const auto started = Clock::now();
     if (child == 0) {
         execv(program[0], program);
         std::perror("window_shot: exec");
@@ -298,7 +306,16 @@ int check(const char* expected_path, char** program)
         XFlush(display);
     }
 
+    // A lesson holds for two seconds; one still running long after is hung, and is
+    // ended here, by name, rather than by whoever runs this check.
     while (running()) {
+        if (seconds_since(started) > DEADLINE_SECONDS) {
+            fail(std::string(program[0]) + " did not exit within " +
+                 std::to_string(static_cast<int>(DEADLINE_SECONDS)) + " s; it was killed");
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            break;
+        }
         sleep_ms(5);
     }
     const double held = seconds_since(mapped);
