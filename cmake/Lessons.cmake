@@ -1,5 +1,18 @@
 # Helpers that keep a lesson's CMake down to one line.
 
+# folder_path(<variable> <path>)
+#
+# Sets <variable> to <path> with '/' separators and a trailing '/', whatever was
+# given (a Windows path such as C:\Users\me\resources, say): the form
+# RESOURCES_PATH and the web build's packaged files take.
+function(folder_path variable path)
+    string(REPLACE "\\" "/" path "${path}")
+    if(NOT path MATCHES "/$")
+        string(APPEND path "/")
+    endif()
+    set(${variable} "${path}" PARENT_SCOPE)
+endfunction()
+
 # resources_root(<target> <directory>)
 #
 # Makes a tiny static library that defines RESOURCES_PATH, the absolute path of a
@@ -8,11 +21,7 @@
 # directory whose name has spaces, quotes, '$', '%', brackets or non-ASCII letters
 # still works.
 function(resources_root target directory)
-    # Forward slashes throughout, also in a Windows path such as C:\Users\me\resources\.
-    string(REPLACE "\\" "/" dir "${directory}")
-    if(NOT dir MATCHES "/$")
-        string(APPEND dir "/")
-    endif()
+    folder_path(dir "${directory}")
     # Escape for a C++ string literal: backslashes first, then double quotes.
     string(REPLACE "\\" "\\\\" RESOURCES_PATH_LITERAL "${dir}")
     string(REPLACE "\"" "\\\"" RESOURCES_PATH_LITERAL "${RESOURCES_PATH_LITERAL}")

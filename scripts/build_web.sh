@@ -12,9 +12,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # stops this script at once, with that build's own error.
 LESSONS_SDL2_WEB=$(sh "$root/scripts/sdl2_for.sh" emscripten) || exit 1
 EMSCRIPTEN_ROOT=$(em-config EMSCRIPTEN_ROOT) || exit 1
-# Emscripten's optimiser needs Debian's acorn, which a Node.js not from Debian
-# that comes first on PATH does not find by itself.
-NODE_PATH="/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}"
-export LESSONS_SDL2_WEB EMSCRIPTEN_ROOT NODE_PATH
+export LESSONS_SDL2_WEB EMSCRIPTEN_ROOT
 echo "== Building the lessons for the web (Emscripten, preset $1)"
 sh "$root/scripts/build.sh" "$@"

@@ -1,5 +1,7 @@
 #include "harness.hpp"
 
+#include "check/expectations.hpp"
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,16 +53,6 @@ std::string read_file(const fs::path& path)
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-std::vector<std::string> split_lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
 }
 
 bool read_frame(const fs::path& path, Frame& frame)
@@ -187,14 +179,14 @@ Result run(const std::string& program, const Options& options)
         result.signal = WTERMSIG(status);
     }
     result.out = read_file(out_path);
-    result.lines = split_lines(result.out);
+    result.lines = expect::split_lines(result.out);
     result.err = read_file(err_path);
     // A preload that did not load leaves the program unobserved: say so, with the
     // loader's own words, rather than let every check fail for a reason it hides.
     if (options.seam && result.err.find("LD_PRELOAD cannot be preloaded") != std::string::npos) {
         ADD_FAILURE() << "the test seam was not loaded into " << program << ":\n" << result.err;
     }
-    result.calls = split_lines(read_file(log_path));
+    result.calls = expect::split_lines(read_file(log_path));
     Frame frame;
     if (fs::exists(frame_path) && read_frame(frame_path, frame)) {
         result.frame = std::move(frame);

@@ -13,12 +13,6 @@ const double HOLD_MS = 2000;
 // the exit; half the hold leaves room for a slow start.
 const double LINE_LEAD_MS = HOLD_MS / 2;
 
-bool ends_with(const std::string& text, const std::string& end)
-{
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 // The length of the non-null pointer at text[at], as a C library's %p writes it
 // (glibc and musl: 0x55d0c2a0; Windows: 0000000000C82870), or 0.
 std::size_t pointer_at(const std::string& text, std::size_t at)
@@ -96,7 +90,7 @@ std::vector<std::string> split_lines(const std::string& text)
     std::vector<std::string> lines;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
-        if (ends_with(line, "\r")) {
+        if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
         lines.push_back(line);
