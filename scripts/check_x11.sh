@@ -25,6 +25,7 @@ sh "$root/scripts/build.sh" native -B "$build" "$@"
 echo "== Configured and built in $(($(date +%s) - started)) s; $(sed -n 's/^-- \(SDL2 [0-9].*\)/\1/p' "$build/build.log")"
 
 check="$build/bin/lesson_check"
+# shellcheck source=../tests/observe.sh
 . "$root/tests/observe.sh"
 OBSERVE_LIMIT=60
 work=$(mktemp -d)

@@ -13,6 +13,7 @@ if ! command -v apt-get >/dev/null 2>&1 || ! command -v dpkg-query >/dev/null 2>
     Darwin) section="macOS" ;;
     MINGW* | MSYS* | CYGWIN*) section="Windows with MSYS2 (MinGW-w64)" ;;
     *)
+        # shellcheck source=/dev/null # the system's own file, read for its ID
         id=$( (. /etc/os-release 2>/dev/null && echo "${ID:-} ${ID_LIKE:-}") || true)
         case " $id " in
         *" fedora "* | *" rhel "*) section="Fedora" ;;

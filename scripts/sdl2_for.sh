@@ -31,6 +31,7 @@ sudo=""
 if ! apt-get indextargets 2>/dev/null | grep -q '^Identifier: Sources'; then
     entry=/etc/apt/sources.list.d/sdl-lessons-src.sources
     keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+    # shellcheck source=/dev/null # the system's own file, read for its codename
     codename=$( (. /etc/os-release && echo "${VERSION_CODENAME:-}") 2>/dev/null || true)
     if ! mirror=$(sh "$root/scripts/debian_mirror.sh") || [ -z "$mirror" ] ||
         [ -z "$codename" ] || [ ! -f "$keyring" ]; then

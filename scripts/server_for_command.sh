@@ -1,3 +1,4 @@
+# shellcheck shell=sh # sourced by POSIX sh scripts
 # Shell functions for the scripts that run a command with a server of its own
 # (with_xvfb.sh, with_weston.sh). Source it, make the server's folder ($scratch) and
 # start the server in the background ($server), then end with run_command "$@".

@@ -104,6 +104,8 @@ if [ -n "${LESSONS_SOURCES:-}" ]; then
     cp -R "$LESSONS_SOURCES" "$dir/sources"
 fi
 
+# shellcheck disable=SC2016 # ${Version} is dpkg-query's, not the shell's
 echo "== Debian $target ($(in_chroot dpkg-query -W -f='SDL2 package ${Version}' libsdl2-dev 2>/dev/null ||
     echo 'SDL2 not yet installed')): $* in '$work'"
+# shellcheck disable=SC2016 # $1 and $@ are the inner shell's
 in_chroot sh -c 'cd "$1" && shift && exec "$@"' sh "$work" "$@"

@@ -25,6 +25,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 check="$root/build/native/bin/lesson_check"
+# shellcheck source=../tests/observe.sh
 . "$root/tests/observe.sh"
 OBSERVE_LIMIT=60
 

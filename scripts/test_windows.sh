@@ -39,6 +39,7 @@ fi
 timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
     >/dev/null 2>&1
 
+# shellcheck source=../tests/observe.sh
 . "$root/tests/observe.sh"
 # Headless: SDL's dummy driver saves each picture shown as a BMP.
 export SDL_VIDEODRIVER=dummy SDL_VIDEO_DUMMY_SAVE_FRAMES=1
@@ -52,6 +53,7 @@ done 3<"$build/lessons.txt"
 echo "== lesson02 reading a folder named with a drive letter, spaces and non-ASCII letters"
 fixture="$work/pasta de lições (cópia)/resources"
 mkdir -p "$fixture/images"
+# shellcheck disable=SC1003 # '\\' is one backslash, as tr reads it
 resources=$(timeout 60 winepath -w "$fixture/" | tr '\\' '/')
 sh "$root/scripts/build.sh" windows -B "$root/build/windows-fixture" -DLESSONS_RESOURCES_DIR="$resources"
 exe="$root/build/windows-fixture/bin/lesson02.exe"

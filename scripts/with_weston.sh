@@ -29,6 +29,7 @@ while [ "$1" != -- ]; do
 done
 shift
 
+# shellcheck source=server_for_command.sh
 . "$root/scripts/server_for_command.sh"
 runtime=$(mktemp -d) || exit 1
 scratch=$runtime

@@ -11,6 +11,7 @@ if ! command -v Xvfb >/dev/null 2>&1; then
     exit 77
 fi
 
+# shellcheck source=server_for_command.sh
 . "$(dirname "$0")/server_for_command.sh"
 work=$(mktemp -d) || exit 1
 scratch=$work

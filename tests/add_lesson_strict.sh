@@ -7,6 +7,7 @@ set -u
 cmake=$1 source=$2
 work=$(mktemp -d) || exit 1
 trap 'rm -rf "$work"' EXIT
+# shellcheck source=copy_project.sh
 . "$(dirname "$0")/copy_project.sh"
 copy_project "$source" "$work/src" || exit 1
 cp "$work/src/lessons/CMakeLists.txt" "$work/lessons.cmake"

@@ -12,6 +12,7 @@ work=$(mktemp -d) || exit 1
 trap 'rm -rf "$work"' EXIT
 
 odd="$work/lições de SDL \$HOME & 'aspas' 100% [x] (y)"
+# shellcheck source=copy_project.sh
 . "$(dirname "$0")/copy_project.sh"
 copy_project "$source" "$odd/src" || exit 1
 

@@ -1,3 +1,4 @@
+# shellcheck shell=sh # sourced by POSIX sh scripts
 # Shell function for the tests that work on a copy of the project. Source it.
 
 # copy_project <source dir> <destination dir>: the project's files, without its

@@ -6,6 +6,7 @@
 # Usage: new_lesson.sh <ctest> <project dir>
 set -eu
 ctest=$1 project=$2
+# shellcheck source=copy_project.sh
 . "$(dirname "$0")/copy_project.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

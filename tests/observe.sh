@@ -1,3 +1,4 @@
+# shellcheck shell=sh # sourced by POSIX sh scripts
 # Shell functions for the scripts that run a lesson somewhere other than the native
 # tests do (under Wine, on a Wayland compositor) and hand what they saw to
 # lesson_check. Source it; set $check to lesson_check's path first.
@@ -64,11 +65,11 @@ lesson_check_on() {
     IFS='
 '
     # One option a line in "observed"; none holds a newline.
-    # shellcheck disable=SC2046
+    # shellcheck disable=SC2046 # split on purpose: one option a line, IFS a newline
     set -- "$@" $(cat "$observed_in/observed")
     IFS=$old_ifs
     set +f
-    "$check" "$@"
+    "${check:?set check to the path of lesson_check first}" "$@"
 }
 
 # verdict <dir> <lesson_check arguments...>

@@ -41,11 +41,12 @@ killed_during_command() { # <wrapper script>
     done
     if [ -n "$left" ]; then
         echo "FAIL: $1 left these running when killed:"
-        # shellcheck disable=SC2086
+        # shellcheck disable=SC2086 # a list of process ids, split at spaces on purpose
         ps -o pid,args -p $left
+        # shellcheck disable=SC2086 # the same list
         kill $left 2>/dev/null
         failures=$((failures + 1))
-    elif [ -n "$(ls -A "$tmp" | grep -v '^started$')" ]; then
+    elif [ -n "$(find "$tmp" -mindepth 1 -maxdepth 1 ! -name started)" ]; then
         echo "FAIL: $1 left its temporary folder behind: $(ls -A "$tmp")"
         failures=$((failures + 1))
     else
