@@ -7,7 +7,7 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 "$root/scripts/install_deps.sh" g++ make cmake git libsdl2-dev libgtest-dev valgrind clang-format \
-    libpng-dev xvfb weston procps
+    shellcheck python3 libpng-dev xvfb weston procps
 
 suite() { # <preset>
     sh "$root/scripts/build.sh" "$1"

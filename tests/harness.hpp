@@ -35,7 +35,7 @@ struct Options {
     std::vector<std::pair<std::string, std::string>> env; // set on top of the defaults
     bool seam = true;                                     // preload the SDL test seam
     std::string preload;                                  // and, after it, this library
-    std::filesystem::path cwd; // the working directory (default: a fresh one, removed after)
+    std::filesystem::path cwd;    // the working directory (default: a fresh one, removed after)
     double deadline_seconds = 30; // then it is killed and the test fails, naming it
 };
 
