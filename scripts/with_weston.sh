@@ -39,16 +39,7 @@ chmod 700 "$runtime"
 XDG_RUNTIME_DIR="$runtime" weston $options --debug --socket=lessons --width=1280 --height=1024 \
     >"$runtime/weston.log" 2>&1 &
 server=$!
-tries=0
-until [ -S "$runtime/lessons" ]; do
-    tries=$((tries + 1))
-    if [ "$tries" -gt 300 ] || ! kill -0 "$server" 2>/dev/null; then
-        cat "$runtime/weston.log" >&2
-        echo "with_weston: Weston $major did not start" >&2
-        exit 1
-    fi
-    sleep 0.1
-done
+wait_for_server "with_weston: Weston $major" "$runtime/weston.log" test -S "$runtime/lessons"
 export XDG_RUNTIME_DIR="$runtime" WAYLAND_DISPLAY=lessons
 
 run_command "$@"

@@ -22,16 +22,7 @@ scratch=$work
 # leaves, which would otherwise fall on the next lesson's start-up.
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/log" &
 server=$!
-tries=0
-while [ ! -s "$work/display" ]; do
-    tries=$((tries + 1))
-    if [ "$tries" -gt 400 ] || ! kill -0 "$server" 2>/dev/null; then
-        echo "with_xvfb: Xvfb did not start:" >&2
-        cat "$work/log" >&2
-        exit 1
-    fi
-    sleep 0.05
-done
+wait_for_server "with_xvfb: Xvfb" "$work/log" test -s "$work/display"
 DISPLAY=":$(cat "$work/display")"
 export DISPLAY
 

@@ -11,13 +11,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using harness::call_index;
-using harness::calls_named;
-using harness::logged_pointer;
-using harness::Options;
-using harness::pointer_text;
-using harness::ran_clean;
-using harness::run;
+using namespace harness; // run() and what reads its result
 
 const std::string LESSON02 = std::string(LESSON_BIN_DIR) + "lesson02";
 const std::string NULL_POINTER = pointer_text(nullptr);
@@ -75,18 +69,6 @@ TEST(Lesson02, ShowsTheImageHoldsTwoSecondsAndReleasesInOrder)
     const int quit = call_index(result, "SDL_Quit still-running 0");
     EXPECT_TRUE(0 <= shown && shown < held && held < freed && freed < destroyed && destroyed < quit)
         << ::testing::PrintToString(result.calls);
-}
-
-TEST(Lesson02, RunsUnaidedOnTheDummyDriverForTwoSeconds)
-{
-    Options options;
-    options.seam = false;
-    auto result = run(LESSON02, options);
-
-    ASSERT_TRUE(ran_clean(result));
-    EXPECT_EQ(result.exit_code, 0);
-    EXPECT_EQ(result.out, "");
-    EXPECT_GE(result.seconds, 1.99) << "the picture must be held for 2000 ms";
 }
 
 // A failed start-up prints its lines, skips the image and the hold, tears down, exits 1.
