@@ -4,7 +4,7 @@
 # folder with no file in it, together with the tests' own web programs (preset
 # "web-test", in build/web-test/), and runs both in Debian's Chromium, driven by
 # playwright-core (tests/web/test_web.mjs), served by the project's own server and
-# by Python's.
+# by Python's. First, the project's server on its own (tests/web/serve_test.mjs).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -22,6 +22,9 @@ sh "$root/scripts/build_web.sh" web-test -DLESSONS_RESOURCES_DIR="$scratch/sem i
 LESSONS_BUILD_TARGET=lesson_check sh "$root/scripts/build.sh" native
 
 sh "$root/scripts/playwright.sh"
+
+echo "== The web server: compression, caching, and nothing served from outside its folder"
+node --test --test-reporter=spec "$root/tests/web/serve_test.mjs"
 
 echo "== Each lesson in Chromium"
 timeout 600 node "$root/tests/web/test_web.mjs" "$root" "$root/build/web/bin" "$fixture/bin" \
