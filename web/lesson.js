@@ -63,4 +63,39 @@
 
   again.addEventListener("click", run);
   run();
+
+  // Each Copy button copies the source under it, exactly as the file holds it (the
+  // line numbers are not text). Where the page is not a secure context the
+  // clipboard API is missing, and the browser's own copy of a selection serves.
+  function copySource(button) {
+    const code = button.closest("section").querySelector(".code pre");
+    // The button's visible word says what happened; its name goes on naming the file.
+    const word = button.firstChild;
+    const done = (ok) => {
+      word.data = ok ? "Copied" : "Copy failed";
+      setTimeout(() => (word.data = "Copy"), 2000);
+    };
+    if (navigator.clipboard && window.isSecureContext) {
+      navigator.clipboard.writeText(code.textContent).then(() => done(true), () => done(false));
+      return;
+    }
+    const range = document.createRange();
+    range.selectNodeContents(code);
+    getSelection().removeAllRanges();
+    getSelection().addRange(range);
+    done(document.execCommand("copy"));
+    getSelection().removeAllRanges();
+  }
+  // A link to a line (page.html#L12) shows it in the middle of its source once the
+  // page is laid out, whatever moved while it loaded.
+  addEventListener("load", () => {
+    const line = location.hash.length > 1 && document.getElementById(location.hash.slice(1));
+    if (line && line.closest(".code")) line.scrollIntoView({ block: "center" });
+  });
+
+  // The sources come after this script in the page, so their clicks are taken here.
+  document.addEventListener("click", (event) => {
+    const button = event.target.closest("button.copy");
+    if (button) copySource(button);
+  });
 })();

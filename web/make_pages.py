@@ -13,6 +13,7 @@ every SDL name (to its page on SDL2's wiki) and every call of the support librar
 (to that function's source, shown further down the same page).
 """
 
+import difflib
 import html
 import re
 import shutil
@@ -97,12 +98,80 @@ def link(highlighted):
     )
 
 
-def show_source(text, anchor, support, shown=None):
-    """The source, highlighted and linked, one line a span (numbered by the CSS)."""
+def show_source(text, prefix, support, shown=None):
+    """The source, highlighted and linked, one line a span with the id <prefix><n>,
+    its number a link to it (the number itself is drawn by the CSS, so that copying
+    the code does not copy the numbers)."""
     lexer = CppLexer(stripnl=False, ensurenl=False, tabsize=0)
     lexer.add_filter(LinkNames(support, shown))
-    formatter = HtmlFormatter(cssclass="code", linespans=anchor + "-L")
-    return link(highlight(text, lexer, formatter))
+    formatter = HtmlFormatter(cssclass="code", linespans=prefix)
+    # Pygments numbers the spans <prefix>-<n>; the pages' links say <prefix><n>.
+    return re.sub(
+        r'<span id="' + re.escape(prefix) + r'-(\d+)">',
+        lambda m: f'<span id="{prefix}{m[1]}"><a class="ln" href="#{prefix}{m[1]}" tabindex="-1"'
+        f' aria-label="Line {m[1]}"></a>',
+        link(highlight(text, lexer, formatter)),
+    )
+
+
+def highlighted_lines(text, support):
+    """The source's lines, each highlighted and linked as show_source does."""
+    lexer = CppLexer(stripnl=False, ensurenl=False, tabsize=0)
+    lexer.add_filter(LinkNames(support))
+    shown = link(highlight(text, lexer, HtmlFormatter(nowrap=True)))
+    return shown.split("\n")[: len(text.splitlines())]
+
+
+def copy_button(file):
+    """A button that copies the source below it (lesson.js does the copying)."""
+    return (
+        f'<button type="button" class="copy" data-file="{html.escape(file)}">Copy'
+        f'<span class="visually-hidden"> {html.escape(file)}</span></button>\n'
+    )
+
+
+def changes_section(entry, previous, support):
+    """What changed in this lesson's source since the previous lesson's: a unified
+    difference, highlighted, each added line marked + and each removed one -."""
+    old, new = previous["text"], entry["text"]
+    old_lines, new_lines = old.splitlines(), new.splitlines()
+    old_shown, new_shown = highlighted_lines(old, support), highlighted_lines(new, support)
+    before, after = previous["source"].name, entry["source"].name
+    rows = []
+    matcher = difflib.SequenceMatcher(None, old_lines, new_lines, autojunk=False)
+    for group in matcher.get_grouped_opcodes(3):
+        first, last = group[0], group[-1]
+        rows.append(
+            f'<span class="hunk">@@ -{first[1] + 1},{last[2] - first[1]} '
+            f"+{first[3] + 1},{last[4] - first[3]} @@</span>"
+        )
+        for tag, i1, i2, j1, j2 in group:
+            if tag == "equal":
+                rows += [
+                    f'<span class="row same" data-old="{i + 1}" data-new="{j + 1}">'
+                    f'<span class="sign"> </span>{new_shown[j]}</span>'
+                    for i, j in zip(range(i1, i2), range(j1, j2))
+                ]
+                continue
+            rows += [
+                f'<del class="row removed" data-old="{i + 1}"><span class="sign">-</span>{old_shown[i]}</del>'
+                for i in range(i1, i2)
+            ]
+            rows += [
+                f'<ins class="row added" data-new="{j + 1}"><span class="sign">+</span>{new_shown[j]}</ins>'
+                for j in range(j1, j2)
+            ]
+    added = sum(j2 - j1 for tag, i1, i2, j1, j2 in matcher.get_opcodes() if tag != "equal")
+    removed = sum(i2 - i1 for tag, i1, i2, j1, j2 in matcher.get_opcodes() if tag != "equal")
+    return (
+        '<section id="changes" class="changes" aria-labelledby="changes-title">\n'
+        f'<h2 id="changes-title">What changed since {html.escape(previous["name"])}</h2>\n'
+        f"<p>From <code>{html.escape(before)}</code> to <code>{html.escape(after)}</code>: "
+        f"{added} line{'s' if added != 1 else ''} added (marked +) and {removed} "
+        f"removed (marked -), with three unchanged lines around each change.</p>\n"
+        f'<div class="code diff"><pre>{"".join(row + chr(10) for row in rows)}</pre></div>\n'
+        "</section>\n"
+    )
 
 
 def support_calls(text, functions, qualified):
@@ -142,14 +211,18 @@ def linked_names(text):
     )
 
 
-def source_sections(entry, functions):
-    """A lesson's source, and the support code it calls, as sections of its page."""
+def source_sections(entry, previous, functions):
+    """A lesson's source, what changed since the previous lesson, and the support
+    code it calls, as sections of its page."""
     called = support_reached(entry["text"], functions)
     source = (
         f'<section id="source" class="source" aria-labelledby="source-title">\n'
-        f'<h2 id="source-title">The source: <code>{html.escape(entry["source"].name)}</code></h2>\n'
-        f'{show_source(entry["text"], entry["name"], set(called))}</section>\n'
+        f'<div class="head"><h2 id="source-title">The source: <code>{html.escape(entry["source"].name)}'
+        f"</code></h2>\n{copy_button(entry['source'].name)}</div>\n"
+        f'{show_source(entry["text"], "L", set(called))}</section>\n'
     )
+    if previous:
+        source += changes_section(entry, previous, set(called))
     if not called:
         return source, ""
     support = [
@@ -160,19 +233,20 @@ def source_sections(entry, functions):
     ]
     for function in called:
         path = functions[function.lower()]
-        code = show_source(path.read_text(encoding="utf-8"), function, set(called), function)
+        code = show_source(path.read_text(encoding="utf-8"), f"{function}-L", set(called), function)
         support.append(
-            f'<section id="lesson::{function}" class="function">\n'
+            f'<section id="lesson::{function}" class="function">\n<div class="head">'
             f"<h3><code>lesson::{function}</code> in <code>lessons/common/{path.name}</code></h3>\n"
-            f"{code}</section>\n"
+            f"{copy_button(path.name)}</div>\n{code}</section>\n"
         )
     return source, "".join(support) + "</section>\n"
 
 
 def write_page(out, entry, previous, following, functions):
-    """bin/<name>.html: the program running, and for a lesson its source beside it."""
+    """bin/<name>.html: the program running, and for a lesson its source beside it.
+    `previous` and `following` are the lessons before and after it, if any."""
     is_lesson = entry["kind"] == "lesson"
-    source, support = source_sections(entry, functions) if is_lesson else ("", "")
+    source, support = source_sections(entry, previous, functions) if is_lesson else ("", "")
     heading = f"Lesson {entry['number']}: " if entry["number"] else ""
     shows = entry["shows"]
     template = Template((WEB / "lesson.html.in").read_text(encoding="utf-8"))
@@ -182,8 +256,8 @@ def write_page(out, entry, previous, following, functions):
             heading=html.escape(heading + entry["title"]),
             teaches=linked_names(entry["teaches"]),
             shows=f'<p class="shows">Shows: {linked_names(shows)}</p>' if shows else "",
-            previous=f'<a href="{previous}.html" rel="prev">← {previous}</a>' if previous else "",
-            next=f'<a href="{following}.html" rel="next">{following} →</a>' if following else "",
+            previous=f'<a href="{previous["name"]}.html" rel="prev">← {previous["name"]}</a>' if previous else "",
+            next=f'<a href="{following["name"]}.html" rel="next">{following["name"]} →</a>' if following else "",
             layout="with-source" if is_lesson else "without-source",
             source=source,
             support=support,
@@ -215,21 +289,31 @@ def write_gallery(out, lessons, screenshots):
 
 
 def write_style(out):
-    """bin/lessons.css, with Pygments' default colours for the kinds of token the
-    pages show: fewer rules for the browser to match, and a page that starts sooner."""
+    """bin/lessons.css, with Pygments' colours for the kinds of token the pages show,
+    its default style in light colours and github-dark in dark ones: fewer rules for
+    the browser to match, and a page that starts sooner."""
     used = set()
     for page in out.glob("*.html"):
         for classes in re.findall(r'class="([\w ]+)"', page.read_text(encoding="utf-8")):
             used.update(classes.split())
     rule = re.compile(r"\.code \.(\w+) ")
-    colours = [
-        line
-        for line in HtmlFormatter(style="default").get_style_defs(".code").splitlines()
-        if rule.match(line) and rule.match(line).group(1) in used
-    ]
+
+    def colours(style):
+        return "\n".join(
+            line
+            for line in HtmlFormatter(style=style).get_style_defs(".code").splitlines()
+            if rule.match(line) and rule.match(line).group(1) in used
+        )
+
     style = (WEB / "lessons.css").read_text(encoding="utf-8")
     (out / "lessons.css").write_text(
-        style + "\n/* Pygments' default colours */\n" + "\n".join(colours) + "\n", encoding="utf-8"
+        style
+        + "\n/* Pygments' colours: its default style, and github-dark for dark colours */\n"
+        + colours("default")
+        + "\n@media (prefers-color-scheme: dark) {\n"
+        + colours("github-dark")
+        + "\n}\n",
+        encoding="utf-8",
     )
 
 
@@ -249,8 +333,8 @@ def main(out, common, screenshots, pages):
     lessons = [entry for entry in entries if entry["kind"] == "lesson"]
     for entry in entries:
         at = lessons.index(entry) if entry in lessons else -1
-        previous = lessons[at - 1]["name"] if at > 0 else ""
-        following = lessons[at + 1]["name"] if 0 <= at < len(lessons) - 1 else ""
+        previous = lessons[at - 1] if at > 0 else None
+        following = lessons[at + 1] if 0 <= at < len(lessons) - 1 else None
         write_page(out, entry, previous, following, functions)
     write_gallery(out, lessons, screenshots)
     write_style(out)

@@ -3,20 +3,24 @@
 // its page shows, the exit status, the picture drawn on the canvas and the hold,
 // for a first run and for "Run again". Then what only a page has: the lesson's
 // source and the support code it calls, shown exactly and linked; no request to
-// any host but its own, served by the project's server and by Python's; a gallery
-// card for every lesson; and the page as the README shows it.
+// any host but its own, served by the project's server and by Python's; a link to
+// each line, a Copy button for each source, what changed since the previous lesson,
+// no accessibility violation (axe-core) in light or dark colours; a gallery card
+// for every lesson; and the page as the README shows it.
 //   node test_web.mjs <checkout> <bin> <fixture bin> <missing image> <lesson_check> <scratch>
 // <fixture bin> is a build whose resources folder holds no file, with the tests'
 // own programs (exit_after_delay); <missing image> is the file its lesson02 reads.
 
 import { chromium } from "playwright-core";
 import { spawn, spawnSync } from "node:child_process";
+import { createRequire } from "node:module";
 import { readFileSync, writeFileSync } from "node:fs";
 import { dirname, join } from "node:path";
 import { serve } from "../../web/serve.mjs";
 
 const [root, bin, fixtureBin, missingImage, lessonCheck, scratch] = process.argv.slice(2);
 const lessons = readFileSync(join(bin, "..", "lessons.txt"), "utf8").split("\n").filter(Boolean);
+const axe = createRequire(import.meta.url).resolve("axe-core/axe.min.js");
 const WIKI = "https://wiki.libsdl.org/SDL2/";
 let failures = 0;
 const fail = (what) => {
@@ -155,6 +159,95 @@ async function checkSources(page, name) {
   return shown.length;
 }
 
+// The accessibility violations axe-core finds on an open page, in light and in dark
+// colours, as "<colours>: <rule> (<elements>)".
+async function violations(page) {
+  await page.addScriptTag({ path: axe });
+  const found = [];
+  for (const colorScheme of ["light", "dark"]) {
+    await page.emulateMedia({ colorScheme });
+    const seen = await page.evaluate(async () =>
+      (await window.axe.run()).violations.map((v) => `${v.id} (${v.nodes.map((n) => n.target).join(", ")})`));
+    found.push(...seen.map((v) => `${colorScheme}: ${v}`));
+  }
+  return found;
+}
+
+// What a lesson's page offers its reader, as problems: a link to each line that
+// marks it, a Copy button that copies the file exactly, what changed since the
+// previous lesson (each added and removed line marked by its sign and element, not
+// colour alone, and together the whole change), and no accessibility violation.
+async function checkReading(browser, url, name, previous) {
+  const problems = [];
+  const context = await browser.newContext({ permissions: ["clipboard-read", "clipboard-write"] });
+  const page = await context.newPage();
+  await page.goto(`${url}${name}.html#L12`);
+  await page.waitForFunction(() => window.lessonExit !== undefined, null, { timeout: 60000 });
+  const line = await page.evaluate(() => {
+    const target = document.querySelector(":target");
+    const at = target?.getBoundingClientRect();
+    const box = document.querySelector("#source .code").getBoundingClientRect();
+    return {
+      id: target?.id,
+      marked: target && getComputedStyle(target).backgroundColor !== getComputedStyle(target.nextElementSibling).backgroundColor,
+      shown: at && at.top >= box.top && at.bottom <= box.bottom && at.top >= 0 && at.bottom <= innerHeight,
+    };
+  });
+  if (line.id !== "L12" || !line.marked || !line.shown) {
+    problems.push(`${name}.html#L12 shows and marks ${JSON.stringify(line)}, not line 12`);
+  }
+  await page.click("#L5 .ln");
+  const hash = await page.evaluate(() => location.hash);
+  if (hash !== "#L5") problems.push(`clicking line 5's number links to "${hash}", not #L5`);
+
+  for (const [section, file] of [["#source", join(root, "lessons", `${name}.cpp`)],
+                                 [".function", null]]) {
+    const button = page.locator(`${section} button.copy`).first();
+    if (!(await button.count())) continue;
+    const label = await button.getAttribute("data-file");
+    const path = file ?? join(root, "lessons", "common", label);
+    await button.click();
+    await page.waitForFunction((b) => b.firstChild.data !== "Copy", await button.elementHandle());
+    const copied = await page.evaluate(() => navigator.clipboard.readText());
+    if (copied !== readFileSync(path, "utf8")) problems.push(`the Copy button of ${label} does not copy ${path} exactly`);
+  }
+
+  const rows = await page.evaluate(() =>
+    [...document.querySelectorAll("#changes .row")].map((row) => ({
+      kind: row.classList.contains("added") ? "+" : row.classList.contains("removed") ? "-" : " ",
+      sign: row.querySelector(".sign").textContent,
+      element: row.tagName,
+      old: Number(row.dataset.old ?? 0),
+      new: Number(row.dataset.new ?? 0),
+      text: row.textContent.slice(1),
+    })));
+  if (!previous) {
+    if (rows.length) problems.push("the first lesson shows changes since a lesson before it");
+  } else {
+    const before = readFileSync(join(root, "lessons", `${previous}.cpp`), "utf8").split("\n");
+    const after = readFileSync(join(root, "lessons", `${name}.cpp`), "utf8").split("\n");
+    const element = { "+": "INS", "-": "DEL", " ": "SPAN" };
+    for (const row of rows) {
+      if (row.sign !== row.kind || row.element !== element[row.kind]) {
+        problems.push(`a changed line is marked "${row.sign}" in a ${row.element}, not "${row.kind}" in ${element[row.kind]}`);
+      }
+      if ((row.old && before[row.old - 1] !== row.text) || (row.new && after[row.new - 1] !== row.text)) {
+        problems.push(`the change shows "${row.text}" as line ${row.old || row.new}, which it is not`);
+      }
+    }
+    // Without what was added, the new source is the old without what was removed.
+    const added = new Set(rows.filter((r) => r.kind === "+").map((r) => r.new));
+    const removed = new Set(rows.filter((r) => r.kind === "-").map((r) => r.old));
+    if (!rows.length || after.filter((_, i) => !added.has(i + 1)).join("\n") !==
+                        before.filter((_, i) => !removed.has(i + 1)).join("\n")) {
+      problems.push(`the changes shown are not the whole change from ${previous}.cpp`);
+    }
+  }
+  problems.push(...(await violations(page)).map((v) => `accessibility: ${v}`));
+  await context.close();
+  return problems;
+}
+
 // Python's own static file server, on a free port; resolves to { url, stop }.
 function pythonServer(folder) {
   const server = spawn("python3", ["-u", "-m", "http.server", "--bind", "127.0.0.1", "0"], {
@@ -209,6 +302,10 @@ const browser = await chromium.launch({
   ],
 });
 const ours = await serve(bin);
+// What the project's server answered, for "Run again" to show it downloads nothing.
+const answered = [];
+ours.server.on("request", (request, response) =>
+  response.on("finish", () => answered.push({ path: request.url, status: response.statusCode })));
 const python = await pythonServer(bin);
 const fixture = await serve(fixtureBin);
 try {
@@ -230,11 +327,27 @@ try {
       const sections = await checkSources(opened.page, name);
       // The page runs the lesson again, as a new program, with the same result.
       await opened.page.evaluate(() => (window.lastFrame = undefined));
+      const [requestsBefore, answeredBefore] = [opened.requests.length, answered.length];
       await opened.page.click("#again");
       check(`${name}, run again`, await ran(opened), "lesson", name);
+      // The second run is made from the code compiled the first time, and the
+      // project's server sends no file's body again: the browser keeps it.
+      const code = opened.requests.slice(requestsBefore).filter((r) => /\.(js|wasm)$/.test(new URL(r).pathname));
+      if (code.length) fail(`${name}: "Run again" fetched code again: ${code.join(", ")}`);
+      if (server === "serve.mjs") {
+        const sent = answered.slice(answeredBefore).filter((a) => a.status !== 304);
+        if (sent.length) fail(`${name}: "Run again" downloaded ${sent.map((a) => `${a.path} (${a.status})`).join(", ")}`);
+      }
       const elsewhere = opened.requests.filter((r) => !r.startsWith(url) && !/^(data|blob):/.test(r));
       if (elsewhere.length) fail(`${name}: requests to other hosts: ${elsewhere.join(", ")}`);
       for (const error of opened.errors) fail(`${name}: error in the page: ${error}`);
+      const previous = lessons[lessons.indexOf(name) - 1];
+      const problems = await checkReading(browser, url, name, previous);
+      for (const problem of problems) fail(`${name}: ${problem}`);
+      if (!problems.length) {
+        console.log(`ok: ${name}: line links, Copy buttons, ${previous ? `the change since ${previous}, ` : ""}` +
+                    "no accessibility violation in light or dark colours");
+      }
       console.log(`ok: ${name}: its source and ${sections - 1} support source(s) shown, ` +
                   `linked; ${opened.requests.length} requests, all to ${url}`);
       await opened.page.close();
@@ -256,6 +369,7 @@ try {
     for (const card of cards.filter((c) => !c.thumbnail)) fail(`the gallery's ${card.href} has no thumbnail`);
     const elsewhere = gallery.requests.filter((r) => !r.startsWith(url));
     if (elsewhere.length) fail(`the gallery requests other hosts: ${elsewhere.join(", ")}`);
+    for (const violation of await violations(gallery.page)) fail(`the gallery: accessibility: ${violation}`);
     await gallery.page.close();
     console.log(`ok: the gallery lists ${lessons.length} lessons, each with its screenshot`);
 
