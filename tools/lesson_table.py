@@ -14,6 +14,8 @@ import sys
 from pathlib import Path
 
 # The lessons' opening comments are read by the same code as their web pages'.
+# Nothing is written into the checkout, not even Python's cache of that code.
+sys.dont_write_bytecode = True
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "web"))
 from lesson_comment import describe  # noqa: E402
 

@@ -28,7 +28,8 @@ from pygments.lexers import CppLexer
 from pygments.styles.default import DefaultStyle
 from pygments.token import Comment, Name, Text
 
-from lesson_comment import describe
+sys.dont_write_bytecode = True  # the build writes nothing into the checkout
+from lesson_comment import describe  # noqa: E402
 
 WEB = Path(__file__).resolve().parent
 WIKI = "https://wiki.libsdl.org/SDL2/"
@@ -254,6 +255,7 @@ def write_page(out, entry, previous, following, functions):
         template.substitute(
             name=entry["name"],
             heading=html.escape(heading + entry["title"]),
+            description=html.escape(entry["teaches"] or f"{entry['name']}, an SDL2 program, in the browser"),
             teaches=linked_names(entry["teaches"]),
             shows=f'<p class="shows">Shows: {linked_names(shows)}</p>' if shows else "",
             previous=f'<a href="{previous["name"]}.html" rel="prev">← {previous["name"]}</a>' if previous else "",
