@@ -123,8 +123,16 @@ function(web_lesson target)
     target_sources(${target} PRIVATE "${PROJECT_SOURCE_DIR}/web/lesson_entry.cpp")
     set_target_properties(${target} PROPERTIES SUFFIX ".js")
     # ENV is exported for the page to set SDL's hints in the program's environment.
+    # Built for size: -Oz, the small allocator, Closure where there is one. Asyncify
+    # instruments only the functions that can be on the stack when the program
+    # sleeps: main on its way to SDL_Delay, and SDL_UpdateWindowSurface on its way
+    # to the browser's canvas, which yields once to let the page draw. (A lesson
+    # that sleeps from a function of its own adds that function here; its page
+    # would otherwise stop with "unreachable", which the browser test reports.)
     target_link_options(${target} PRIVATE -sASYNCIFY -sEXIT_RUNTIME=1 -sMODULARIZE=1
-                        -sEXPORT_NAME=createLesson -sENVIRONMENT=web -sEXPORTED_RUNTIME_METHODS=ENV)
+                        -sEXPORT_NAME=createLesson -sENVIRONMENT=web -sEXPORTED_RUNTIME_METHODS=ENV
+                        -Oz -sMALLOC=emmalloc ${LESSONS_WEB_CLOSURE}
+                        "-sASYNCIFY_ONLY=['main','*lesson_main*','SDL_Delay','SDL_UpdateWindowSurface','SDL_UpdateWindowSurfaceRects','Emscripten_UpdateWindowFramebuffer']")
 
     set(options "")
     foreach(file IN LISTS WEB_DATA)
@@ -184,7 +192,7 @@ function(web_pages)
         list(APPEND sources "${CMAKE_MATCH_2}")
     endforeach()
     file(GLOB support CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/lessons/common/*.cpp")
-    file(GLOB web CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/web/*")
+    file(GLOB web LIST_DIRECTORIES false CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/web/*")
     file(GLOB screenshots CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/docs/screenshots/*.png")
     add_custom_command(OUTPUT ${outputs}
         COMMAND "${LESSONS_PYTHON}" "${PROJECT_SOURCE_DIR}/web/make_pages.py" "${bin}"
