@@ -384,20 +384,30 @@ try {
     }
   }
 
-  // The page as the README shows it: lesson02 at 1280x800, its picture drawn.
-  const shot = await open(browser, `${ours.url}lesson02.html`, { width: 1280, height: 800 });
-  await shot.page.waitForFunction(() => window.lastFrame !== undefined, null, { timeout: 60000 });
-  const picture = await shot.page.screenshot();
-  await shot.page.close();
-  const taken = join(dirname(bin), "page-lesson02.png");
-  writeFileSync(taken, picture);
-  const committed = join(root, "docs", "screenshots", "page-lesson02.png");
-  const share = await difference(browser, picture, readFileSync(committed));
-  if (share > 0.02) {
-    fail(`the page no longer looks like ${committed} (${(share * 100).toFixed(1)}% of its pixels ` +
-         `differ): if that is meant, copy ${taken} over it`);
-  } else {
-    console.log(`ok: the page looks as the README shows it (${(share * 100).toFixed(2)}% of pixels differ)`);
+  // The page as the README shows it: lesson02 at 1280x800, its picture drawn, in
+  // light colours and in dark ones.
+  for (const [colorScheme, suffix] of [["light", ""], ["dark", "-dark"]]) {
+    const shot = await open(browser, `${ours.url}lesson02.html`, { width: 1280, height: 800 });
+    await shot.page.emulateMedia({ colorScheme });
+    await shot.page.waitForFunction(() => window.lastFrame !== undefined, null, { timeout: 60000 });
+    const picture = await shot.page.screenshot();
+    await shot.page.close();
+    const taken = join(dirname(bin), `page-lesson02${suffix}.png`);
+    writeFileSync(taken, picture);
+    const committed = join(root, "docs", "screenshots", `page-lesson02${suffix}.png`);
+    let share = 1;
+    try {
+      share = await difference(browser, picture, readFileSync(committed));
+    } catch {
+      // no committed picture yet: the comparison below fails and says where one is
+    }
+    if (share > 0.02) {
+      fail(`the page in ${colorScheme} colours no longer looks like ${committed} (${(share * 100).toFixed(1)}% ` +
+           `of its pixels differ): if that is meant, copy ${taken} over it`);
+    } else {
+      console.log(`ok: the page in ${colorScheme} colours looks as the README shows it ` +
+                  `(${(share * 100).toFixed(2)}% of pixels differ)`);
+    }
   }
 
   console.log("== The tests' own programs");
