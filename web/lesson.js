@@ -93,9 +93,15 @@
     if (line && line.closest(".code")) line.scrollIntoView({ block: "center" });
   });
 
-  // The sources come after this script in the page, so their clicks are taken here.
+  // The sources come after this script in the page, so their clicks are taken here:
+  // a Copy button's, and one on a line's number (drawn by the CSS in the line's
+  // left padding), which links to that line.
   document.addEventListener("click", (event) => {
     const button = event.target.closest("button.copy");
     if (button) copySource(button);
+    const line = event.target.closest(".code pre > span[id]");
+    if (line && event.clientX - line.getBoundingClientRect().left < parseFloat(getComputedStyle(line).paddingLeft)) {
+      location.hash = line.id;
+    }
   });
 })();

@@ -100,17 +100,16 @@ def link(highlighted):
 
 
 def show_source(text, prefix, support, shown=None):
-    """The source, highlighted and linked, one line a span with the id <prefix><n>,
-    its number a link to it (the number itself is drawn by the CSS, so that copying
-    the code does not copy the numbers)."""
+    """The source, highlighted and linked, one line a span with the id <prefix><n>.
+    Its number is drawn by the CSS, so that copying the code does not copy the
+    numbers, and a click on it links to the line (lesson.js)."""
     lexer = CppLexer(stripnl=False, ensurenl=False, tabsize=0)
     lexer.add_filter(LinkNames(support, shown))
     formatter = HtmlFormatter(cssclass="code", linespans=prefix)
     # Pygments numbers the spans <prefix>-<n>; the pages' links say <prefix><n>.
     return re.sub(
         r'<span id="' + re.escape(prefix) + r'-(\d+)">',
-        lambda m: f'<span id="{prefix}{m[1]}"><a class="ln" href="#{prefix}{m[1]}" tabindex="-1"'
-        f' aria-label="Line {m[1]}"></a>',
+        lambda m: f'<span id="{prefix}{m[1]}">',
         link(highlight(text, lexer, formatter)),
     )
 
