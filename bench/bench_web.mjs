@@ -1,7 +1,8 @@
 // The web benchmark: each lesson's page against its floor's page (the same page
 // and runner around bench/floorNN.cpp, without the source view), loaded cold in
 // headless Chromium from a local server, again and again. For each page: the
-// bytes it downloads, file by file and in all, raw and gzip-compressed, and the
+// bytes it downloads, file by file and in all, raw, gzip- and brotli-compressed
+// (web/serve.mjs sends brotli to a browser that takes it), and the
 // time from the start of navigation to the first frame drawn on the canvas.
 //   node bench_web.mjs <bin> [loads]     (default 30; medians are printed)
 // A load takes 100 to 250 ms here, and one load to the next on a shared machine
@@ -15,7 +16,7 @@
 import { existsSync, readFileSync } from "node:fs";
 import { createRequire } from "node:module";
 import { join } from "node:path";
-import { gzipSync } from "node:zlib";
+import { brotliCompressSync, constants, gzipSync } from "node:zlib";
 import { serve } from "../web/serve.mjs";
 
 // playwright-core is installed for the browser tests, in tests/web.
@@ -47,6 +48,12 @@ function watchFirstFrame() {
 }
 
 const gzipped = (bytes) => gzipSync(bytes, { level: 9 }).length;
+const brotlied = (bytes) =>
+  brotliCompressSync(bytes, { params: { [constants.BROTLI_PARAM_QUALITY]: 11 } }).length;
+// What a page may download, gzip-compressed, besides its lesson's data files; the
+// first lesson's page, which has none, a little less.
+const PAGE_LIMIT = 110000;
+const FIRST_PAGE_LIMIT = 100000;
 const median = (values) => {
   const sorted = [...values].sort((a, b) => a - b);
   const middle = sorted.length >> 1;
@@ -105,26 +112,32 @@ try {
       const { files, sources } = seen[page][0];
       let raw = 0;
       let gzip = 0;
+      let br = 0;
+      let dataGzip = 0;
       for (const [path, body] of [...files].sort()) {
         raw += body.length;
         gzip += gzipped(body);
-        fileRows.push(`| ${page} | ${path.slice(1)} | ${body.length} | ${gzipped(body)} |`);
+        br += brotlied(body);
+        if (path.endsWith(".data")) dataGzip += gzipped(body);
+        fileRows.push(`| ${page} | ${path.slice(1)} | ${body.length} | ${gzipped(body)} | ${brotlied(body)} |`);
       }
       figures[page] = {
         firstFrame: median(seen[page].map((s) => s.firstFrame)),
         raw,
         gzip,
+        br,
+        dataGzip,
         sourcesRaw: sources.length,
         sourcesGzip: sources.length ? gzipped(sources) : 0,
       };
     }
     const lesson = figures[pair[0]];
-    const smallMet = pair[0] !== lessons[0] || lesson.gzip < 250000;
+    const smallMet = lesson.gzip - lesson.dataGzip <= (pair[0] === lessons[0] ? FIRST_PAGE_LIMIT : PAGE_LIMIT);
     if (pair.length === 1) {
       allMet = allMet && smallMet;
       rows.push(
         `| ${pair[0]} | ${lesson.firstFrame.toFixed(0)} | no floor | no ratio | ${kb(lesson.raw)} | | ` +
-          `${kb(lesson.sourcesRaw)} | ${kb(lesson.gzip)} | | ${kb(lesson.sourcesGzip)} | ` +
+          `${kb(lesson.sourcesRaw)} | ${kb(lesson.gzip)} | | ${kb(lesson.sourcesGzip)} | ${kb(lesson.br)} | ` +
           `${smallMet ? "no floor page: size only" : "**no**"} |`
       );
       continue;
@@ -140,7 +153,7 @@ try {
     rows.push(
       `| ${pair[0]} | ${lesson.firstFrame.toFixed(0)} | ${floor.firstFrame.toFixed(0)} | ` +
         `${ratio.toFixed(3)} | ${kb(lesson.raw)} | ${kb(floor.raw)} | ` +
-        `${kb(lesson.sourcesRaw)} | ${kb(lesson.gzip)} | ${kb(floor.gzip)} | ${kb(lesson.sourcesGzip)} | ` +
+        `${kb(lesson.sourcesRaw)} | ${kb(lesson.gzip)} | ${kb(floor.gzip)} | ${kb(lesson.sourcesGzip)} | ${kb(lesson.br)} | ` +
         `${met ? "yes" : "**no**"} |`
     );
   }
@@ -151,16 +164,17 @@ try {
 
 console.log(`Medians of ${loads} cold loads each, Chromium ${version}, served from 127.0.0.1.`);
 console.log("First frame: from navigation start to the first picture on the canvas; ratio: the median");
-console.log("of each pair's lesson/floor. Download: every file the page fetches, raw and gzip -9;");
+console.log("of each pair's lesson/floor. Download: every file the page fetches, raw, gzip -9 and brotli -q 11;");
 console.log("sources: the highlighted source view in the page.");
 console.log("Targets: first frame within 1.1x the floor's; download within 1.1x the floor's plus the");
-console.log(`sources (raw and gzip alike); ${lessons[0]}'s page under 250 KB gzip-compressed in all.`);
+console.log(`sources (raw and gzip alike); each page, its data files aside, at most ${PAGE_LIMIT / 1000} KB gzip-compressed,`);
+console.log(`${lessons[0]}'s at most ${FIRST_PAGE_LIMIT / 1000} KB.`);
 console.log();
-console.log("| lesson | first frame ms | floor ms | ratio | download KB | floor KB | sources KB | gzip KB | floor gzip KB | sources gzip KB | targets met |");
-console.log("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|");
+console.log("| lesson | first frame ms | floor ms | ratio | download KB | floor KB | sources KB | gzip KB | floor gzip KB | sources gzip KB | brotli KB | targets met |");
+console.log("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|");
 console.log(rows.join("\n"));
 console.log();
-console.log("| page | file | bytes | gzip bytes |");
-console.log("|---|---|---:|---:|");
+console.log("| page | file | bytes | gzip bytes | brotli bytes |");
+console.log("|---|---|---:|---:|---:|");
 console.log(fileRows.join("\n"));
 process.exit(allMet ? 0 : 3);
