@@ -24,7 +24,7 @@ LESSONS_BUILD_TARGET=lesson_check sh "$root/scripts/build.sh" native
 sh "$root/scripts/playwright.sh"
 
 echo "== The web server: compression, caching, and nothing served from outside its folder"
-node --test --test-reporter=spec "$root/tests/web/serve_test.mjs"
+node --test --test-reporter=dot "$root/tests/web/serve_test.mjs"
 
 echo "== Each lesson in Chromium"
 timeout 600 node "$root/tests/web/test_web.mjs" "$root" "$root/build/web/bin" "$fixture/bin" \
