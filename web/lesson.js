@@ -11,11 +11,30 @@
   const closedText = document.getElementById("closed-text");
   const again = document.getElementById("again");
   const title = document.title; // SDL names the page after the lesson's window
+  const root = document.documentElement;
+
+  // A link to a line (page.html#L12) shows it in the middle of its source once the
+  // page is laid out, whatever moved while it loaded, and the sources are shown.
+  function showLine() {
+    if (root.classList.contains("waiting") || document.readyState !== "complete") return;
+    const line = location.hash.length > 1 && document.getElementById(location.hash.slice(1));
+    if (line && line.closest(".code")) line.scrollIntoView({ block: "center" });
+  }
+  addEventListener("load", showLine);
+
+  // The sources wait (the page's first script hid them) until the program first
+  // hands the page back, its first frame drawn, or ends, or cannot start.
+  function showSources() {
+    if (!root.classList.contains("waiting")) return;
+    root.classList.remove("waiting");
+    showLine();
+  }
 
   function ended(text) {
     closedText.textContent = text;
     closed.hidden = false;
     document.title = title;
+    showSources();
   }
 
   function run() {
@@ -23,11 +42,18 @@
     statusLine.textContent = "running…";
     closed.hidden = true;
     window.lessonExit = undefined; // the tests wait for it
+    if (typeof createLesson !== "function") {
+      statusLine.textContent = "could not load the lesson's script";
+      ended("The lesson could not be loaded.");
+      return;
+    }
     createLesson({
       canvas: document.getElementById("canvas"),
       // SDL takes the keyboard only where the canvas has it, as a desktop window
       // does when focused, so the page's keys (Tab among them) keep working.
       preRun: [(program) => (program.ENV.SDL_EMSCRIPTEN_KEYBOARD_ELEMENT = "#canvas")],
+      // Once main first returns to the browser: asleep after its first frame, or done.
+      postRun: [showSources],
       instantiateWasm(imports, instantiated) {
         window.lessonCode
           .then((code) => WebAssembly.instantiate(code, imports))
@@ -86,13 +112,6 @@
     done(document.execCommand("copy"));
     getSelection().removeAllRanges();
   }
-  // A link to a line (page.html#L12) shows it in the middle of its source once the
-  // page is laid out, whatever moved while it loaded.
-  addEventListener("load", () => {
-    const line = location.hash.length > 1 && document.getElementById(location.hash.slice(1));
-    if (line && line.closest(".code")) line.scrollIntoView({ block: "center" });
-  });
-
   // The sources come after this script in the page, so their clicks are taken here:
   // a Copy button's, and one on a line's number (drawn by the CSS in the line's
   // left padding), which links to that line.

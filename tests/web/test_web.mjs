@@ -244,6 +244,18 @@ async function checkReading(browser, url, name, previous) {
     }
   }
   problems.push(...(await violations(page)).map((v) => `accessibility: ${v}`));
+
+  // The sources wait to be laid out while the lesson starts: once it has run, and
+  // on a page without scripts, where nothing runs, every one of them shows.
+  const hidden = () => [...document.querySelectorAll(".code")].filter((c) => getComputedStyle(c).contentVisibility === "hidden").length;
+  const noScripts = await browser.newContext({ javaScriptEnabled: false });
+  const still = await noScripts.newPage();
+  await still.goto(`${url}${name}.html`);
+  for (const [when, where] of [["once the lesson has run", page], ["without scripts", still]]) {
+    const count = await where.evaluate(hidden);
+    if (count) problems.push(`${count} source(s) stay hidden ${when}`);
+  }
+  await noScripts.close();
   await context.close();
   return problems;
 }
@@ -345,7 +357,7 @@ try {
       const problems = await checkReading(browser, url, name, previous);
       for (const problem of problems) fail(`${name}: ${problem}`);
       if (!problems.length) {
-        console.log(`ok: ${name}: line links, Copy buttons, ${previous ? `the change since ${previous}, ` : ""}` +
+        console.log(`ok: ${name}: line links, Copy buttons, sources shown once it runs and without scripts, ${previous ? `the change since ${previous}, ` : ""}` +
                     "no accessibility violation in light or dark colours");
       }
       console.log(`ok: ${name}: its source and ${sections - 1} support source(s) shown, ` +
