@@ -81,7 +81,8 @@ function etagOf(info) {
   return `"${info.size.toString(36)}-${Math.floor(info.mtimeMs).toString(36)}"`;
 }
 
-// Resolves to { server, url } once listening.
+// Resolves to { server, url, warmed } once listening; `warmed` resolves once every
+// file has its brotli form ready.
 export function serve(folder) {
   const kept = new Map(); // "<file> <encoding>" -> { etag, body }: its latest compressed form
   const rootPromise = realpath(folder);
@@ -163,8 +164,8 @@ export function serve(folder) {
     server.once("error", fail);
     rootPromise.catch(fail);
     server.listen(0, "127.0.0.1", () => {
-      warm().catch(() => {}); // a file that cannot be read now is answered when asked for
-      done({ server, url: `http://127.0.0.1:${server.address().port}/` });
+      const warmed = warm().catch(() => {}); // a file that cannot be read now is answered when asked for
+      done({ server, url: `http://127.0.0.1:${server.address().port}/`, warmed });
     });
   });
 }
