@@ -52,8 +52,9 @@
       // SDL takes the keyboard only where the canvas has it, as a desktop window
       // does when focused, so the page's keys (Tab among them) keep working.
       preRun: [(program) => (program.ENV.SDL_EMSCRIPTEN_KEYBOARD_ELEMENT = "#canvas")],
-      // Once main first returns to the browser: asleep after its first frame, or done.
-      postRun: [showSources],
+      // From here main runs without a break until it first sleeps, its first frame
+      // drawn, or ends; the sources show right after.
+      onRuntimeInitialized: () => setTimeout(showSources),
       instantiateWasm(imports, instantiated) {
         window.lessonCode
           .then((code) => WebAssembly.instantiate(code, imports))

@@ -247,7 +247,7 @@ async function checkReading(browser, url, name, previous) {
 
   // The sources wait to be laid out while the lesson starts: once it has run, and
   // on a page without scripts, where nothing runs, every one of them shows.
-  const hidden = () => [...document.querySelectorAll(".code")].filter((c) => getComputedStyle(c).contentVisibility === "hidden").length;
+  const hidden = () => [...document.querySelectorAll(".code pre")].filter((c) => getComputedStyle(c).contentVisibility === "hidden").length;
   const noScripts = await browser.newContext({ javaScriptEnabled: false });
   const still = await noScripts.newPage();
   await still.goto(`${url}${name}.html`);
