@@ -245,16 +245,23 @@ async function checkReading(browser, url, name, previous) {
   }
   problems.push(...(await violations(page)).map((v) => `accessibility: ${v}`));
 
-  // The sources wait to be laid out while the lesson starts: once it has run, and
-  // on a page without scripts, where nothing runs, every one of them shows.
-  const hidden = () => [...document.querySelectorAll(".code pre")].filter((c) => getComputedStyle(c).contentVisibility === "hidden").length;
+  // The sources wait while the lesson starts: once it has run, on a page without
+  // scripts, where nothing runs, and on one whose runner cannot be loaded, every
+  // one of them shows.
+  const hidden = () => [...document.querySelectorAll(".code")].filter((c) => !c.getClientRects().length).length;
   const noScripts = await browser.newContext({ javaScriptEnabled: false });
   const still = await noScripts.newPage();
   await still.goto(`${url}${name}.html`);
-  for (const [when, where] of [["once the lesson has run", page], ["without scripts", still]]) {
+  const broken = await browser.newContext();
+  const noRunner = await broken.newPage();
+  await noRunner.route("**/lesson.js", (route) => route.abort());
+  await noRunner.goto(`${url}${name}.html`);
+  for (const [when, where] of [["once the lesson has run", page], ["without scripts", still],
+                               ["when lesson.js cannot be loaded", noRunner]]) {
     const count = await where.evaluate(hidden);
     if (count) problems.push(`${count} source(s) stay hidden ${when}`);
   }
+  await broken.close();
   await noScripts.close();
   await context.close();
   return problems;
