@@ -364,7 +364,7 @@ try {
       const problems = await checkReading(browser, url, name, previous);
       for (const problem of problems) fail(`${name}: ${problem}`);
       if (!problems.length) {
-        console.log(`ok: ${name}: line links, Copy buttons, sources shown once it runs and without scripts, ${previous ? `the change since ${previous}, ` : ""}` +
+        console.log(`ok: ${name}: line links, Copy buttons, sources shown once it runs, without scripts and without lesson.js, ${previous ? `the change since ${previous}, ` : ""}` +
                     "no accessibility violation in light or dark colours");
       }
       console.log(`ok: ${name}: its source and ${sections - 1} support source(s) shown, ` +
