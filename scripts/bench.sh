@@ -5,12 +5,16 @@
 # Usage: bench.sh [runs]   (default 50; the medians are printed)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build/benchmark"
+# shellcheck source=lib/common.sh
+. "$root/scripts/lib/common.sh"
+case ${1-} in -h | --help) usage; exit 0 ;; -*) refuse "unknown option '$1'" ;; esac
+[ "$#" -le 1 ] || refuse "it takes one number of runs at most"
 runs=${1:-50}
+case $runs in "" | *[!0-9]* | 0) refuse "the number of runs is a whole number, 1 or more, not '$runs'" ;; esac
+build="$root/build/benchmark"
 
-"$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev xvfb valgrind weston libegl-mesa0 \
-    libgl1-mesa-dri
-sh "$root/scripts/build.sh" benchmark
+"$root/scripts/lib/install_deps.sh" --for lessons --for bench
+sh "$root/scripts/lib/build.sh" benchmark
 
 bench="$build/bench/bench_lessons"
 # Each lesson the build lists, with its floor program if it has one ("-" if not).
@@ -34,8 +38,8 @@ echo "| lesson | driver | run ms | floor ms | ratio | MiB | floor MiB | diff MiB
 echo "|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---|"
 status=0
 "$bench" "$runs" dummy "$no_delay" "$@" || status=$?
-sh "$root/scripts/with_xvfb.sh" "$bench" "$runs" x11 "$no_delay" "$@" || status=$?
-sh "$root/scripts/with_weston.sh" "$bench" "$runs" wayland "$no_delay" "$@" || status=$?
+sh "$root/scripts/lib/with_xvfb.sh" "$bench" "$runs" x11 "$no_delay" "$@" || status=$?
+sh "$root/scripts/lib/with_weston.sh" "$bench" "$runs" wayland "$no_delay" "$@" || status=$?
 
 # Wall time on a shared machine wobbles by several per cent from one run of this
 # script to the next; instruction counts do not. One run each under callgrind.

@@ -1,12 +1,25 @@
 #!/bin/sh
 # Quick start, part one: installs what is missing, builds the lessons in
-# build/native/ (the CMake preset "native") and runs each of them in turn. On a
-# desktop their windows show; on a machine with no display they run on a virtual
-# X server instead, and a screenshot of each window is saved in
+# build/native/ (the CMake preset "native") and runs the lessons named, or all of
+# them, in turn. On a desktop their windows show; on a machine with no display they
+# run on a virtual X server instead, and a screenshot of each window is saved in
 # build/native/screenshots/.
+# Usage: run_lessons.sh [lessonNN ...]
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=lib/common.sh
+. "$root/scripts/lib/common.sh"
 build="$root/build/native"
+
+for argument in "$@"; do
+    case $argument in
+    -h | --help) usage; exit 0 ;;
+    -*) refuse "unknown option '$argument'" ;;
+    esac
+done
+check_lessons "$@"
+# shellcheck disable=SC2046 # one word per lesson: their names have no spaces
+[ "$#" -gt 0 ] || set -- $(lessons)
 
 headless=false
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
@@ -14,21 +27,21 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 if $headless; then
-    "$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev libpng-dev xvfb
+    "$root/scripts/lib/install_deps.sh" --for lessons --for headless
 else
-    "$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev
+    "$root/scripts/lib/install_deps.sh" --for lessons
 fi
 
 echo "== Building the lessons in $build"
-sh "$root/scripts/build.sh" native
+sh "$root/scripts/lib/build.sh" native
 
 if $headless; then
     echo "No display here: running the lessons on a virtual X server."
-    SDL_VIDEODRIVER=x11 sh "$root/scripts/with_xvfb.sh" \
-        sh "$root/scripts/shoot_lessons.sh" "$build/bin" "$build/screenshots"
+    SDL_VIDEODRIVER=x11 sh "$root/scripts/lib/with_xvfb.sh" \
+        sh "$root/scripts/lib/shoot_lessons.sh" "$build/bin" "$build/screenshots" "$@"
 else
-    while read -r lesson <&3; do
+    for lesson in "$@"; do
         echo "== $lesson"
         "$build/bin/$lesson"
-    done 3<"$build/lessons.txt"
+    done
 fi

@@ -3,14 +3,17 @@
 # checks: a build with warnings as errors and the whole suite, then a build with
 # AddressSanitizer and UndefinedBehaviorSanitizer and the suite again (the CMake
 # presets "test" and "sanitize").
+# Usage: test.sh
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=lib/common.sh
+. "$root/scripts/lib/common.sh"
+no_arguments "$@"
 
-"$root/scripts/install_deps.sh" g++ make cmake git libsdl2-dev libgtest-dev valgrind clang-format \
-    shellcheck python3 libpng-dev xvfb weston procps
+"$root/scripts/lib/install_deps.sh" --for lessons --for tests
 
 suite() { # <preset>
-    sh "$root/scripts/build.sh" "$1"
+    sh "$root/scripts/lib/build.sh" "$1"
     (cd "$root" && ctest --preset "$1")
 }
 

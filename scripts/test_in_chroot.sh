@@ -5,29 +5,34 @@
 # The chroot is kept in a cache folder outside the checkout and brought up to date
 # on each run; the checkout is copied in under a folder whose name has spaces,
 # quotes, '$', '&', '%', brackets and non-ASCII letters, and the command (by
-# default the README's test command) runs there. LESSONS_SOURCES, a folder of
+# default the Quick start's test command) runs there. LESSONS_SOURCES, a folder of
 # upstream release archives for building offline, is copied in too, and named
 # by the same variable there. Needs root.
 # Usage: test_in_chroot.sh bookworm|trixie|sid [command...]   (default: sh scripts/test.sh)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
-target=${1:?usage: test_in_chroot.sh bookworm|trixie|sid [command...]}
+# shellcheck source=lib/common.sh
+. "$root/scripts/lib/common.sh"
+case ${1-} in
+-h | --help) usage; exit 0 ;;
+bookworm | trixie | sid) ;;
+"") refuse "it needs a Debian release: bookworm, trixie or sid" ;;
+-*) refuse "unknown option '$1'" ;;
+*) refuse "unknown release '$1' (bookworm, trixie or sid)" ;;
+esac
+target=$1
 shift
 [ "$#" -gt 0 ] || set -- sh scripts/test.sh
-case $target in
-bookworm | trixie | sid) ;;
-*) echo "test_in_chroot: unknown target '$target' (bookworm, trixie or sid)" >&2; exit 2 ;;
-esac
 if [ "$(id -u)" -ne 0 ]; then
     echo "test_in_chroot: run as root (debootstrap and chroot need it)" >&2
     exit 1
 fi
 
-"$root/scripts/install_deps.sh" debootstrap
-cache=$(sh "$root/scripts/cache_dir.sh")
+"$root/scripts/lib/install_deps.sh" --for chroot
+cache=$(cache_dir)
 dir="$cache/chroot/$target"
 
-mirror=$(sh "$root/scripts/debian_mirror.sh")
+mirror=$(debian_mirror)
 
 # Undoes every mount under the chroot, also those a killed earlier run left, so
 # that removing the chroot or its copy of the checkout never reaches the host's /dev.
@@ -93,11 +98,9 @@ if ! in_chroot sh -c 'apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-g
     exit 1
 fi
 
-work="/home/new user/lições de SDL \$HOME & 'aspas' 100% [x] (y)"
+work="/home/new user/$odd_folder"
 rm -rf "$dir/home/new user"
-mkdir -p "$dir$work"
-(cd "$root" && tar --exclude='./build' --exclude='./build-*' --exclude='./.git' \
-    --exclude='node_modules' -cf - .) | tar -xf - -C "$dir$work"
+copy_project "$dir$work"
 
 rm -rf "$dir/sources"
 if [ -n "${LESSONS_SOURCES:-}" ]; then

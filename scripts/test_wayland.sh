@@ -3,16 +3,19 @@
 # and checks it as everywhere else (tests/check/expectations.hpp): its lines, read
 # through a pipe, its exit status, and its picture, found in the compositor's own
 # screenshots taken while it runs (the shell places a window anywhere).
-# The compositor comes from scripts/with_weston.sh.
+# The compositor comes from scripts/lib/with_weston.sh.
+# Usage: test_wayland.sh
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=lib/common.sh
+. "$root/scripts/lib/common.sh"
 
 if [ "${1:-}" != --on-compositor ]; then
-    "$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev libpng-dev weston xvfb \
-        libegl-mesa0 libgl1-mesa-dri gdb
+    no_arguments "$@"
+    "$root/scripts/lib/install_deps.sh" --for lessons --for wayland
     echo "== Building the lessons and lesson_check in $root/build/native"
-    sh "$root/scripts/build.sh" native
-    sh "$root/scripts/with_weston.sh" sh "$0" --on-compositor
+    sh "$root/scripts/lib/build.sh" native
+    sh "$root/scripts/lib/with_weston.sh" sh "$0" --on-compositor
     exit
 fi
 

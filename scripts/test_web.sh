@@ -5,11 +5,15 @@
 # "web-test", in build/web-test/), and runs both in Debian's Chromium, driven by
 # playwright-core (tests/web/test_web.mjs), served by the project's own server and
 # by Python's. First, the project's server on its own (tests/web/serve_test.mjs).
+# Usage: test_web.sh
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=lib/common.sh
+. "$root/scripts/lib/common.sh"
+no_arguments "$@"
 
-"$root/scripts/install_deps.sh" g++ make cmake libsdl2-dev libpng-dev python3
-sh "$root/scripts/build_web.sh" web
+"$root/scripts/lib/install_deps.sh" --for lessons --for web-tests --for browser
+sh "$root/scripts/lib/build_web.sh" web
 # The fixture's resources folder is empty, so nothing is packaged and its path is
 # only text in the program: a short one, because SDL on the web keeps no more than
 # 127 bytes of an error's text, and the reason must name the whole file.
@@ -17,11 +21,9 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$scratch/sem imagem/resources/images"
 fixture="$root/build/web-test"
-sh "$root/scripts/build_web.sh" web-test -DLESSONS_RESOURCES_DIR="$scratch/sem imagem/resources/"
+sh "$root/scripts/lib/build_web.sh" web-test -DLESSONS_RESOURCES_DIR="$scratch/sem imagem/resources/"
 # lesson_check, from the plain native build.
-LESSONS_BUILD_TARGET=lesson_check sh "$root/scripts/build.sh" native
-
-sh "$root/scripts/playwright.sh"
+LESSONS_BUILD_TARGET=lesson_check sh "$root/scripts/lib/build.sh" native
 
 echo "== The web server: compression, caching, and nothing served from outside its folder"
 node --test --test-reporter=dot "$root/tests/web/serve_test.mjs"

@@ -7,17 +7,20 @@
 # it showed, the two-second hold.
 # Then lesson02 built to read a folder with a drive letter, spaces and non-ASCII
 # letters in its name: the image there, missing, and not a BMP.
+# Usage: test_windows.sh
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=lib/common.sh
+. "$root/scripts/lib/common.sh"
+no_arguments "$@"
 build="$root/build/windows"
 
-"$root/scripts/install_deps.sh" g++ make cmake git libsdl2-dev libpng-dev g++-mingw-w64-x86-64 \
-    wine wine64
+"$root/scripts/lib/install_deps.sh" --for lessons --for windows
 
 echo "== Building the lessons for Windows (MinGW-w64) in $build"
-sh "$root/scripts/build.sh" windows
+sh "$root/scripts/lib/build.sh" windows
 # lesson_check, from the plain native build.
-LESSONS_BUILD_TARGET=lesson_check sh "$root/scripts/build.sh" native
+LESSONS_BUILD_TARGET=lesson_check sh "$root/scripts/lib/build.sh" native
 check="$root/build/native/bin/lesson_check"
 
 work=$(mktemp -d)
@@ -55,7 +58,7 @@ fixture="$work/pasta de lições (cópia)/resources"
 mkdir -p "$fixture/images"
 # shellcheck disable=SC1003 # '\\' is one backslash, as tr reads it
 resources=$(timeout 60 winepath -w "$fixture/" | tr '\\' '/')
-sh "$root/scripts/build.sh" windows -B "$root/build/windows-fixture" -DLESSONS_RESOURCES_DIR="$resources"
+sh "$root/scripts/lib/build.sh" windows -B "$root/build/windows-fixture" -DLESSONS_RESOURCES_DIR="$resources"
 exe="$root/build/windows-fixture/bin/lesson02.exe"
 image="${resources}images/hello_world.bmp"
 cp "$root/resources/images/hello_world.bmp" "$fixture/images/"

@@ -4,12 +4,12 @@
 # Works on a copy of the project.
 # Usage: add_lesson_strict.sh <cmake> <source dir>
 set -u
-cmake=$1 source=$2
+cmake=$1 root=$2
+# shellcheck source=../scripts/lib/common.sh
+. "$root/scripts/lib/common.sh"
 work=$(mktemp -d) || exit 1
 trap 'rm -rf "$work"' EXIT
-# shellcheck source=copy_project.sh
-. "$(dirname "$0")/copy_project.sh"
-copy_project "$source" "$work/src" || exit 1
+copy_project "$work/src" || exit 1
 cp "$work/src/lessons/CMakeLists.txt" "$work/lessons.cmake"
 failures=0
 

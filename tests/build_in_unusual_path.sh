@@ -1,20 +1,21 @@
 #!/bin/sh
 # The checkout may live under a directory name a newcomer's often has: build a copy
 # of the project under one with spaces, quotes, '$', '&', '%', brackets and
-# non-ASCII letters, and check that its lesson02 finds its image there. One
-# character is left out, since CMake itself cannot take it: under a folder whose
-# name holds a backslash, `cmake -S .` reads it as a separator and reports "The
-# source directory '.../back/slash dir' does not exist" (CMake 3.25).
+# non-ASCII letters (scripts/lib/common.sh names it), and check that its lesson02
+# finds its image there. One character is left out, since CMake itself cannot take
+# it: under a folder whose name holds a backslash, `cmake -S .` reads it as a
+# separator and reports "The source directory '.../back/slash dir' does not exist"
+# (CMake 3.25).
 # Usage: build_in_unusual_path.sh <cmake> <source dir>
 set -u
-cmake=$1 source=$2
+cmake=$1 root=$2
+# shellcheck source=../scripts/lib/common.sh
+. "$root/scripts/lib/common.sh"
 work=$(mktemp -d) || exit 1
 trap 'rm -rf "$work"' EXIT
 
-odd="$work/lições de SDL \$HOME & 'aspas' 100% [x] (y)"
-# shellcheck source=copy_project.sh
-. "$(dirname "$0")/copy_project.sh"
-copy_project "$source" "$odd/src" || exit 1
+odd="$work/$odd_folder"
+copy_project "$odd/src" || exit 1
 
 if ! "$cmake" -S "$odd/src" -B "$odd/build" -DBUILD_TESTING=OFF >"$work/log" 2>&1 ||
    ! "$cmake" --build "$odd/build" --target lesson02 >>"$work/log" 2>&1; then

@@ -5,13 +5,13 @@
 # and no file but the lesson's own may have changed.
 # Usage: new_lesson.sh <ctest> <project dir>
 set -eu
-ctest=$1 project=$2
-# shellcheck source=copy_project.sh
-. "$(dirname "$0")/copy_project.sh"
+ctest=$1 root=$2
+# shellcheck source=../scripts/lib/common.sh
+. "$root/scripts/lib/common.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 copy="$work/project"
-copy_project "$project" "$copy"
+copy_project "$copy"
 cd "$copy"
 
 # Every file of the project with its checksum, build trees aside.
@@ -63,7 +63,7 @@ grep -q '^| 03 | \[a picture of its own\](lessons/lesson03.cpp) |' README.md ||
     fail "README.md's table has no row for lesson03"
 
 # The checks that go over every lesson, in the test build.
-if ! sh scripts/build.sh test >"$work/log" 2>&1; then
+if ! sh scripts/lib/build.sh test >"$work/log" 2>&1; then
     cat "$work/log"
     fail "the test build failed with the new lesson"
 else

@@ -2,7 +2,8 @@
 # CMakePresets.json parses with the CMake under test, offers on Linux exactly the
 # Linux presets (those for Visual Studio and Xcode only on their own systems), and
 # states the same minimum CMake as CMakeLists.txt; the README names the same
-# minimum CMake and SDL2 as the build.
+# minimum CMake and SDL2 as the build; no preset's description names a compiler
+# flag, which the build sets elsewhere (cmake/Lessons.cmake) and would outlive.
 # Usage: presets.sh <cmake> <source dir>
 set -u
 cmake=$1 source=$2
@@ -31,5 +32,8 @@ grep -q "CMake $cmake_minimum or newer" "$source/README.md" ||
     fail "the README does not say 'CMake $cmake_minimum or newer'"
 grep -q "SDL2 $sdl2_minimum or newer" "$source/README.md" ||
     fail "the README does not say 'SDL2 $sdl2_minimum or newer'"
+if grep -nE '"description": "[^"]*[ (](-O[0-9sz]?|-f[a-z-]+|-s[A-Z_]+)' "$source/CMakePresets.json"; then
+    fail "a preset's description above names a compiler flag: say what it builds, not how"
+fi
 [ "$status" -ne 0 ] || echo "ok: presets read by $("$cmake" --version | head -n 1); minimums CMake $cmake_minimum, SDL2 $sdl2_minimum"
 exit "$status"

@@ -6,8 +6,8 @@ set -u
 shellcheck=$1
 cd "$2" || exit 1
 status=0
-"$shellcheck" -x -P SCRIPTDIR scripts/*.sh tests/*.sh .ci/run || status=1
-if grep -nE '# shellcheck (disable=[^ ]*|source=/dev/null)$' scripts/*.sh tests/*.sh .ci/run; then
+"$shellcheck" -x -P SCRIPTDIR scripts/*.sh scripts/lib/*.sh tests/*.sh .ci/run || status=1
+if grep -nE '# shellcheck (disable=[^ ]*|source=/dev/null)$' scripts/*.sh scripts/lib/*.sh tests/*.sh .ci/run; then
     echo "FAIL: the lines above switch a check off without saying why (add '# <reason>')"
     status=1
 fi

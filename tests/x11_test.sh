@@ -22,7 +22,7 @@ command -v Xvfb >/dev/null 2>&1 || skip "Xvfb is not installed (Debian package x
 work=$(mktemp -d) || exit 1
 cd "$work" || exit 1
 unset SDL_FRAMEBUFFER_ACCELERATION # the lesson decides how it presents
-SDL_VIDEODRIVER=x11 sh "$here/../scripts/with_xvfb.sh" "$shot" check "$expected" -- "$lesson"
+SDL_VIDEODRIVER=x11 sh "$here/../scripts/lib/with_xvfb.sh" "$shot" check "$expected" -- "$lesson"
 status=$?
 # The folder is kept only when it holds what the window showed instead.
 if [ -f window_shot_actual.png ]; then

@@ -11,7 +11,6 @@
 // <fixture bin> is a build whose resources folder holds no file, with the tests'
 // own programs (exit_after_delay); <missing image> is the file its lesson02 reads.
 
-import { chromium } from "playwright-core";
 import { spawn, spawnSync } from "node:child_process";
 import { createRequire } from "node:module";
 import { readFileSync, writeFileSync } from "node:fs";
@@ -20,7 +19,10 @@ import { serve } from "../../web/serve.mjs";
 
 const [root, bin, fixtureBin, missingImage, lessonCheck, scratch] = process.argv.slice(2);
 const lessons = readFileSync(join(bin, "..", "lessons.txt"), "utf8").split("\n").filter(Boolean);
-const axe = createRequire(import.meta.url).resolve("axe-core/axe.min.js");
+// The web pages' npm packages, playwright-core and axe-core among them, are web/'s.
+const require = createRequire(new URL("../../web/package.json", import.meta.url));
+const { chromium } = require("playwright-core");
+const axe = require.resolve("axe-core/axe.min.js");
 const WIKI = "https://wiki.libsdl.org/SDL2/";
 let failures = 0;
 const fail = (what) => {

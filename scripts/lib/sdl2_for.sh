@@ -12,16 +12,17 @@
 # build folder.)
 # Usage: sdl2_for.sh emscripten
 set -eu
-root=$(cd "$(dirname "$0")/.." && pwd)
-platform=${1:?usage: sdl2_for.sh emscripten}
-
-case $platform in
-emscripten)
-    "$root/scripts/install_deps.sh" dpkg-dev cmake make emscripten >&2
-    compiler="emscripten-$(emcc --version 2>/dev/null | sed -n '1s/.* \([0-9][0-9.]*\) .*/\1/p')"
-    ;;
-*) echo "sdl2_for: unknown platform '$platform' (emscripten)" >&2; exit 2 ;;
+root=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=common.sh
+. "$root/scripts/lib/common.sh"
+case ${1-} in
+-h | --help) usage; exit 0 ;;
+emscripten) [ "$#" -eq 1 ] || refuse "it takes one platform" ;;
+*) refuse "unknown platform '${1-}' (emscripten)" ;;
 esac
+platform=$1
+"$root/scripts/lib/install_deps.sh" --for sdl2-web >&2
+compiler="emscripten-$(emcc --version 2>/dev/null | sed -n '1s/.* \([0-9][0-9.]*\) .*/\1/p')"
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -33,7 +34,7 @@ if ! apt-get indextargets 2>/dev/null | grep -q '^Identifier: Sources'; then
     keyring=/usr/share/keyrings/debian-archive-keyring.gpg
     # shellcheck source=/dev/null # the system's own file, read for its codename
     codename=$( (. /etc/os-release && echo "${VERSION_CODENAME:-}") 2>/dev/null || true)
-    if ! mirror=$(sh "$root/scripts/debian_mirror.sh") || [ -z "$mirror" ] ||
+    if ! mirror=$(debian_mirror) || [ -z "$mirror" ] ||
         [ -z "$codename" ] || [ ! -f "$keyring" ]; then
         echo "sdl2_for: cannot add a deb-src entry for Debian's SDL2 source package here" \
             "(archive '${mirror:-}', release '$codename', keyring $keyring); /etc/apt is" \
@@ -66,7 +67,7 @@ set -- -DSDL_SHARED=OFF -DSDL_TEST=OFF -DSDL_AUDIO=OFF -DSDL_RENDER=OFF -DSDL_JO
     -DSDL_OPENGLES=OFF -DSDL_DUMMYVIDEO=OFF -DCMAKE_BUILD_TYPE=MinSizeRel \
     "-DCMAKE_C_FLAGS_MINSIZEREL=-Oz -DNDEBUG" -DCMAKE_C_FLAGS=-DSDL_LEAN_AND_MEAN=1
 key=$(printf '%s\n' "$@" | cksum | cut -d ' ' -f 1)
-prefix="$(sh "$root/scripts/cache_dir.sh")/sdl2-$version-$compiler-$key"
+prefix="$(cache_dir)/sdl2-$version-$compiler-$key"
 if [ -f "$prefix/.complete" ]; then
     echo "$prefix"
     exit 0

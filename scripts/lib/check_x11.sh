@@ -6,26 +6,43 @@
 # lines, read through a pipe, its exit status and its picture.
 # Installs what it needs but SDL2, which the build makes from source where none is
 # installed (offline: -DFETCHCONTENT_SOURCE_DIR_SDL2=<an unpacked SDL2 release>).
-# Prints how long the configure and the build took.
-# Usage: check_x11.sh [-B <build dir>] [cmake -D options...]   (default: build/native)
+# Prints how long the configure and the build took. With --no-cmake-warnings, a
+# warning of CMake's in the configure (a deprecation, say) fails the check.
+# Usage: check_x11.sh [--no-cmake-warnings] [-B <build dir>] [cmake -D options...]
+#        (default: build/native)
 set -eu
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=common.sh
+. "$root/scripts/lib/common.sh"
 build="$root/build/native"
+no_warnings=false
+case ${1-} in
+-h | --help) usage; exit 0 ;;
+--no-cmake-warnings) no_warnings=true; shift ;;
+esac
 if [ "${1:-}" = -B ]; then
+    [ "$#" -ge 2 ] || refuse "-B needs a folder"
     build=$2
     shift 2
 fi
+for option in "$@"; do
+    case $option in -D?*) ;; *) refuse "it takes CMake's -D<name>=<value> options, not '$option'" ;; esac
+done
 
 # SDL2's own build needs git (to download it) and the X11 headers; lesson_check
 # and window_shot need libpng; Xvfb is the X server.
-"$root/scripts/install_deps.sh" g++ make cmake git libx11-dev libxext-dev libpng-dev xvfb procps
+"$root/scripts/lib/install_deps.sh" --for from-source
 echo "== $(cmake --version | head -n 1): building the lessons in $build"
 started=$(date +%s)
-sh "$root/scripts/build.sh" native -B "$build" "$@"
+sh "$root/scripts/lib/build.sh" native -B "$build" "$@"
 echo "== Configured and built in $(($(date +%s) - started)) s; $(sed -n 's/^-- \(SDL2 [0-9].*\)/\1/p' "$build/build.log")"
+if $no_warnings && grep -nE "^CMake (Deprecation )?Warning" "$build/build.log"; then
+    echo "FAIL: the configure printed the CMake warnings above; the whole log: $build/build.log"
+    exit 1
+fi
 
 check="$build/bin/lesson_check"
-# shellcheck source=../tests/observe.sh
+# shellcheck source=../../tests/observe.sh
 . "$root/tests/observe.sh"
 OBSERVE_LIMIT=60
 work=$(mktemp -d)
@@ -36,7 +53,7 @@ unset SDL_VIDEODRIVER
 while read -r lesson <&3; do
     program="$build/bin/$lesson"
     mkdir -p "$work/$lesson"
-    SDL_VIDEODRIVER=x11 sh "$root/scripts/with_xvfb.sh" sh -c '
+    SDL_VIDEODRIVER=x11 sh "$root/scripts/lib/with_xvfb.sh" sh -c '
         "$1" save "$2/frame.png" &
         shot=$!
         . "$3"

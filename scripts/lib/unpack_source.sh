@@ -5,8 +5,12 @@
 # FETCHCONTENT_SOURCE_DIR_SDL2.
 # Usage: unpack_source.sh <path to SDL2-2.32.10.tar.gz, SDL2-2.0.20.tar.gz or cmake-3.22.1.tar.gz>
 set -eu
-root=$(cd "$(dirname "$0")/.." && pwd)
-archive=${1:?usage: unpack_source.sh <archive>}
+root=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=common.sh
+. "$root/scripts/lib/common.sh"
+case ${1-} in -h | --help) usage; exit 0 ;; "" | -*) refuse "it needs the path of an archive" ;; esac
+[ "$#" -eq 1 ] || refuse "it takes one archive"
+archive=$1
 name=$(basename "$archive" .tar.gz)
 
 # The archives this project builds from, each pinned to its upstream tag.
@@ -17,7 +21,7 @@ cmake-3.22.1) expected=1784194b1aef381fba0ffd44eec9f04065c30f1ec902c3c1fef6343f2
 *) echo "unpack_source: no pinned release is named '$name'" >&2; exit 2 ;;
 esac
 
-dir="$(sh "$root/scripts/cache_dir.sh")/sources"
+dir="$(cache_dir)/sources"
 if [ -f "$dir/$name/.complete" ]; then
     echo "$dir/$name"
     exit 0

@@ -4,17 +4,21 @@
 # standard error; its log is shown only when the build fails.
 # Usage: cmake_from_source.sh <path to cmake-X.Y.Z.tar.gz>
 set -eu
-root=$(cd "$(dirname "$0")/.." && pwd)
-archive=${1:?usage: cmake_from_source.sh <cmake-X.Y.Z.tar.gz>}
+root=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=common.sh
+. "$root/scripts/lib/common.sh"
+case ${1-} in -h | --help) usage; exit 0 ;; "" | -*) refuse "it needs the path of a cmake-X.Y.Z.tar.gz" ;; esac
+[ "$#" -eq 1 ] || refuse "it takes one archive"
+archive=$1
 name=$(basename "$archive" .tar.gz)
 
-"$root/scripts/install_deps.sh" g++ make >&2
-prefix="$(sh "$root/scripts/cache_dir.sh")/$name-gcc$(gcc -dumpfullversion)"
+"$root/scripts/lib/install_deps.sh" --for cmake-from-source >&2
+prefix="$(cache_dir)/$name-gcc$(gcc -dumpfullversion)"
 if [ -f "$prefix/.complete" ]; then
     echo "$prefix/bin"
     exit 0
 fi
-src=$(sh "$root/scripts/unpack_source.sh" "$archive")
+src=$(sh "$root/scripts/lib/unpack_source.sh" "$archive")
 echo "== Building $name from its source into $prefix (some ten minutes; once)" >&2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -5,6 +5,10 @@
 # timeout), the server is stopped and its temporary folder removed.
 # Usage: with_xvfb.sh <command> [args...]
 set -u
+root=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=common.sh
+. "$root/scripts/lib/common.sh"
+case ${1-} in -h | --help) usage; exit 0 ;; "" | -*) refuse "it needs a command to run" ;; esac
 
 if ! command -v Xvfb >/dev/null 2>&1; then
     echo "with_xvfb: Xvfb is not installed (Debian package xvfb)" >&2
@@ -12,7 +16,7 @@ if ! command -v Xvfb >/dev/null 2>&1; then
 fi
 
 # shellcheck source=server_for_command.sh
-. "$(dirname "$0")/server_for_command.sh"
+. "$root/scripts/lib/server_for_command.sh"
 work=$(mktemp -d) || exit 1
 scratch=$work
 

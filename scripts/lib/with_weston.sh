@@ -8,7 +8,10 @@
 # when killed, as by a CI timeout), Weston is stopped and its folder removed.
 # Usage: with_weston.sh <command> [args...]
 set -u
-root=$(cd "$(dirname "$0")/.." && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=common.sh
+. "$root/scripts/lib/common.sh"
+case ${1-} in -h | --help) usage; exit 0 ;; "" | -*) refuse "it needs a command to run" ;; esac
 
 major=$(weston --version 2>/dev/null | sed -n 's/^weston \([0-9]*\).*/\1/p')
 if [ -z "$major" ]; then
@@ -20,7 +23,7 @@ if [ "$major" -ge 12 ]; then
 elif [ -n "${DISPLAY:-}" ]; then
     set -- --backend=x11-backend.so --use-pixman -- "$@"
 else
-    exec sh "$root/scripts/with_xvfb.sh" sh "$0" "$@"
+    exec sh "$root/scripts/lib/with_xvfb.sh" sh "$0" "$@"
 fi
 options=""
 while [ "$1" != -- ]; do
@@ -30,7 +33,7 @@ done
 shift
 
 # shellcheck source=server_for_command.sh
-. "$root/scripts/server_for_command.sh"
+. "$root/scripts/lib/server_for_command.sh"
 runtime=$(mktemp -d) || exit 1
 scratch=$runtime
 chmod 700 "$runtime"
