@@ -20,8 +20,8 @@ import { join } from "node:path";
 import { brotliCompressSync, constants, gzipSync } from "node:zlib";
 import { serve } from "../web/serve.mjs";
 
-// playwright-core is installed for the browser tests, in tests/web.
-const require = createRequire(new URL("../tests/web/package.json", import.meta.url));
+// playwright-core is one of the web pages' npm packages, in web/.
+const require = createRequire(new URL("../web/package.json", import.meta.url));
 const { chromium } = require("playwright-core");
 
 const [bin, loadsArgument] = process.argv.slice(2);
