@@ -65,10 +65,16 @@ function(lessons_sdl2_from_source)
 
     include(FetchContent)
     # A shallow clone of the tag: a few megabytes rather than SDL's whole history.
+    # SOURCE_SUBDIR names a folder SDL2 does not have, so that MakeAvailable only
+    # fetches the source: its version is checked, and its build added below,
+    # before anything of SDL2's runs. (That is how CMake 3.22 to 4.x all take it
+    # without a deprecation warning, which FetchContent_Populate(SDL2) gets from
+    # CMake 3.30 on.)
     FetchContent_Declare(SDL2
         GIT_REPOSITORY "${LESSONS_SDL2_REPOSITORY}"
         GIT_TAG "${LESSONS_SDL2_TAG}"
-        GIT_SHALLOW TRUE)
+        GIT_SHALLOW TRUE
+        SOURCE_SUBDIR "fetched by the lessons, built below")
     FetchContent_GetProperties(SDL2)
     if(NOT sdl2_POPULATED)
         if(FETCHCONTENT_SOURCE_DIR_SDL2)
@@ -78,7 +84,7 @@ function(lessons_sdl2_from_source)
                            "${LESSONS_SDL2_REPOSITORY} to build it with the lessons (offline, "
                            "set FETCHCONTENT_SOURCE_DIR_SDL2 to an unpacked SDL2 source)")
         endif()
-        FetchContent_Populate(SDL2)
+        FetchContent_MakeAvailable(SDL2)
     endif()
 
     if(FETCHCONTENT_SOURCE_DIR_SDL2)
@@ -125,13 +131,18 @@ function(lessons_sdl2_from_source)
     set(SDL_TEST OFF CACHE BOOL "" FORCE)
     set(SDL2_DISABLE_INSTALL ON CACHE BOOL "" FORCE)
     set(SDL2_DISABLE_UNINSTALL ON CACHE BOOL "" FORCE)
-    # SDL2's configure speaks for a hundred lines; its warnings and errors still show.
+    # SDL2's configure speaks for a hundred lines; its errors still show. Its
+    # warnings of deprecated CMake usage (its cmake_minimum_required asks for 3.0,
+    # which CMake 3.31 and newer warn of) are for its maintainers, as are its
+    # compiler warnings (below).
     set(CMAKE_MESSAGE_LOG_LEVEL WARNING)
+    set(CMAKE_WARN_DEPRECATED OFF)
     set(LESSONS_QUOTE_CUSTOM_COMMANDS ON)
     # Out of "all" and of "install": only what the lessons link is built, and
     # nothing of SDL2's is installed.
     add_subdirectory("${sdl2_SOURCE_DIR}" "${sdl2_BINARY_DIR}" EXCLUDE_FROM_ALL)
     unset(LESSONS_QUOTE_CUSTOM_COMMANDS)
+    unset(CMAKE_WARN_DEPRECATED)
     unset(CMAKE_MESSAGE_LOG_LEVEL)
     # MinGW's resource compiler (windres) hands its include paths to a shell with only
     # spaces and parentheses escaped, so a build folder named with a quote, '&' or '$'
