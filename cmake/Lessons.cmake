@@ -28,7 +28,9 @@ function(resources_root target directory)
     set(source "${CMAKE_CURRENT_BINARY_DIR}/${target}/resources_path.cpp")
     configure_file("${PROJECT_SOURCE_DIR}/lessons/common/resources_path.cpp.in" "${source}" @ONLY)
     add_library(${target} STATIC "${source}")
-    target_link_libraries(${target} PRIVATE lesson_common)
+    # Its header only: the support library itself is linked by each program, plain
+    # or traced.
+    target_include_directories(${target} PRIVATE "${PROJECT_SOURCE_DIR}/lessons")
 endfunction()
 
 # add_lesson(<name> [DATA <file>...])
@@ -67,6 +69,16 @@ function(add_lesson name)
     elseif(EMSCRIPTEN)
         web_lesson(${name} SOURCE "${PROJECT_SOURCE_DIR}/lessons/${name}.cpp" DATA ${LESSON_DATA})
     endif()
+    # Its traced twin, <name>-trace, in the traced build (cmake/Trace.cmake).
+    if(LESSONS_TRACE)
+        trace_lesson(${name} "${PROJECT_SOURCE_DIR}/lessons/${name}.cpp")
+        if(WIN32)
+            windows_lesson(${name}-trace)
+        elseif(EMSCRIPTEN)
+            web_lesson(${name}-trace SOURCE "${PROJECT_SOURCE_DIR}/lessons/${name}.cpp"
+                       DATA ${LESSON_DATA} PAGE none EXPORT createTracedLesson)
+        endif()
+    endif()
     # Everything that goes over the lessons lists them from here: the tests, the
     # floor programs and, through lessons.txt (see lesson_list), the scripts and
     # the benchmarks.
@@ -101,20 +113,26 @@ function(windows_lesson name)
         VERBATIM)
 endfunction()
 
-# web_lesson(<target> SOURCE <its source> [DATA <file>...] [PAGE lesson|floor])
+# web_lesson(<target> SOURCE <its source> [DATA <file>...] [PAGE lesson|floor|none]
+#            [EXPORT <factory>])
 #
 # On the web (Emscripten) a lesson is <target>.js, .wasm and, if it reads files,
 # .data, started by bin/<target>.html. It links with Asyncify, so SDL_Delay hands
 # the page back to the browser and the picture is drawn during the hold, and as a
-# factory (createLesson), so that its page can run it again. Each DATA file (a name
+# factory (createLesson, or the EXPORT name), so that its page can run it again. Each DATA file (a name
 # under the resources folder) is packaged at the same absolute path RESOURCES_PATH
 # names, so resource_path and loadMedia work unchanged. A file that is not there
 # is left out, and the lesson finds it missing, as on a desktop. Its page (see
 # web_pages) shows its source beside it, unless it is a benchmark's floor program.
+# A lesson's traced twin has no page of its own (PAGE none): its lesson's page
+# loads it when asked.
 function(web_lesson target)
-    cmake_parse_arguments(WEB "" "SOURCE;PAGE" "DATA" ${ARGN})
+    cmake_parse_arguments(WEB "" "SOURCE;PAGE;EXPORT" "DATA" ${ARGN})
     if(NOT WEB_PAGE)
         set(WEB_PAGE lesson)
+    endif()
+    if(NOT WEB_EXPORT)
+        set(WEB_EXPORT createLesson)
     endif()
     # Emscripten 3.1.6 reports status 0 for whatever main returns after an Asyncify
     # sleep, so the lesson's main is compiled as lesson_main and web/lesson_entry.cpp
@@ -130,7 +148,7 @@ function(web_lesson target)
     # that sleeps from a function of its own adds that function here; its page
     # would otherwise stop with "unreachable", which the browser test reports.)
     target_link_options(${target} PRIVATE -sASYNCIFY -sEXIT_RUNTIME=1 -sMODULARIZE=1
-                        -sEXPORT_NAME=createLesson -sENVIRONMENT=web -sEXPORTED_RUNTIME_METHODS=ENV
+                        -sEXPORT_NAME=${WEB_EXPORT} -sENVIRONMENT=web -sEXPORTED_RUNTIME_METHODS=ENV
                         -Oz -sMALLOC=emmalloc ${LESSONS_WEB_CLOSURE}
                         "-sASYNCIFY_ONLY=['main','*lesson_main*','SDL_Delay','SDL_UpdateWindowSurface','SDL_UpdateWindowSurfaceRects','Emscripten_UpdateWindowFramebuffer']")
 
@@ -161,7 +179,9 @@ function(web_lesson target)
     endif()
 
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}/bin")
-    set_property(GLOBAL APPEND PROPERTY WEB_PAGES "${WEB_PAGE}:${target}=${WEB_SOURCE}")
+    if(NOT WEB_PAGE STREQUAL "none")
+        set_property(GLOBAL APPEND PROPERTY WEB_PAGES "${WEB_PAGE}:${target}=${WEB_SOURCE}")
+    endif()
 endfunction()
 
 # web_pages()

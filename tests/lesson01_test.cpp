@@ -83,12 +83,20 @@ TEST(Lesson01, LinesReachOutputWhenPrintedEvenIfKilledDuringTheHold)
     EXPECT_EQ(result.lines[1].rfind("lesson init: screen pointer values: ", 0), 0u);
 }
 
-// Each failure prints the lines in order, skips the hold, shuts SDL down and exits 1.
-void expect_failed_start(const harness::Result& result, const std::vector<std::string>& lines)
+// Each failure prints the lines in order (those tests/expected/lesson01.<what_if>.txt
+// gives for it, as everywhere else), skips the hold, shuts SDL down and exits 1.
+void expect_failed_start(const harness::Result& result, const std::string& what_if,
+                         const std::vector<std::string>& lines)
 {
     EXPECT_TRUE(ran_clean(result));
     EXPECT_EQ(result.exit_code, 1);
     EXPECT_EQ(result.lines, lines);
+    expect::Run run;
+    run.lines = result.lines;
+    run.exit_status = result.exit_code;
+    for (const std::string& problem : expect::check_failure("lesson01", what_if, run)) {
+        ADD_FAILURE() << "lesson01 " << problem;
+    }
     EXPECT_TRUE(calls_named(result, "SDL_Delay").empty()) << "held after a failed start";
     EXPECT_TRUE(calls_named(result, "SDL_UpdateWindowSurface").empty());
     EXPECT_EQ(calls_named(result, "SDL_Quit"),
@@ -106,9 +114,10 @@ TEST(Lesson01, VideoThatCannotStart)
     ASSERT_EQ(result.lines.size(), 4u) << result.out;
     const std::string error = after(result.lines[0], "SDL init: unable to start: ");
     EXPECT_NE(error.find("no-such-driver"), std::string::npos) << error;
-    expect_failed_start(result, {"SDL init: unable to start: " + error,
-                                 "window pointer values: " + NULL_POINTER, "Falha ao criar window",
-                                 "SDL_Init failed: " + error});
+    expect_failed_start(result, "no-video",
+                        {"SDL init: unable to start: " + error,
+                         "window pointer values: " + NULL_POINTER, "Falha ao criar window",
+                         "SDL_Init failed: " + error});
     EXPECT_TRUE(calls_named(result, "SDL_CreateWindow").empty());
 }
 
@@ -119,9 +128,10 @@ TEST(Lesson01, WindowThatCannotBeCreated)
     auto result = run(LESSON01, options);
 
     const std::string error = "seam: the window system refused the window";
-    expect_failed_start(result, {"SDL_Init failed ON WINDOW: " + error,
-                                 "window pointer values: " + NULL_POINTER, "Falha ao criar window",
-                                 "SDL_Init failed: " + error});
+    expect_failed_start(result, "no-window",
+                        {"SDL_Init failed ON WINDOW: " + error,
+                         "window pointer values: " + NULL_POINTER, "Falha ao criar window",
+                         "SDL_Init failed: " + error});
 }
 
 TEST(Lesson01, WindowWithoutASurfaceIsAFailureNotACrash)
@@ -132,10 +142,10 @@ TEST(Lesson01, WindowWithoutASurfaceIsAFailureNotACrash)
 
     const std::string window = logged_pointer(result, "SDL_CreateWindow");
     EXPECT_NE(window, NULL_POINTER);
-    expect_failed_start(result, {"window pointer values: " + window,
-                                 "lesson init: screen pointer values: " + NULL_POINTER,
-                                 "Falha ao criar window",
-                                 "SDL_Init failed: seam: the window has no surface"});
+    expect_failed_start(
+        result, "no-surface",
+        {"window pointer values: " + window, "lesson init: screen pointer values: " + NULL_POINTER,
+         "Falha ao criar window", "SDL_Init failed: seam: the window has no surface"});
     // The window that was made is destroyed before SDL shuts down.
     EXPECT_LT(call_index(result, "SDL_DestroyWindow " + window), call_index(result, "SDL_Quit"));
 }

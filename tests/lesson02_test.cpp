@@ -71,12 +71,26 @@ TEST(Lesson02, ShowsTheImageHoldsTwoSecondsAndReleasesInOrder)
         << ::testing::PrintToString(result.calls);
 }
 
+// The lines tests/expected/lesson02.<what_if>.txt gives for that failure, as
+// everywhere else, and its exit status.
+void expect_as_expected(const harness::Result& result, const std::string& what_if)
+{
+    expect::Run run;
+    run.lines = result.lines;
+    run.exit_status = result.exit_code;
+    for (const std::string& problem : expect::check_failure("lesson02", what_if, run)) {
+        ADD_FAILURE() << "lesson02 " << problem;
+    }
+}
+
 // A failed start-up prints its lines, skips the image and the hold, tears down, exits 1.
-void expect_failed_start(const harness::Result& result, const std::vector<std::string>& lines)
+void expect_failed_start(const harness::Result& result, const std::string& what_if,
+                         const std::vector<std::string>& lines)
 {
     EXPECT_TRUE(ran_clean(result));
     EXPECT_EQ(result.exit_code, 1);
     EXPECT_EQ(result.lines, lines);
+    expect_as_expected(result, what_if);
     EXPECT_TRUE(calls_named(result, "SDL_LoadBMP_RW").empty());
     EXPECT_TRUE(calls_named(result, "SDL_UpdateWindowSurface").empty());
     EXPECT_TRUE(calls_named(result, "SDL_Delay").empty()) << "held after a failed start";
@@ -96,7 +110,7 @@ TEST(Lesson02, StartUpFailures)
         ASSERT_EQ(result.lines[0].rfind(prefix, 0), 0u) << result.lines[0];
         const std::string error = result.lines[0].substr(prefix.size());
         EXPECT_NE(error.find("no-such-driver"), std::string::npos) << error;
-        expect_failed_start(result, {prefix + error, "SDL_Init failed: " + error});
+        expect_failed_start(result, "no-video", {prefix + error, "SDL_Init failed: " + error});
     }
     {
         SCOPED_TRACE("the window cannot be created");
@@ -104,7 +118,7 @@ TEST(Lesson02, StartUpFailures)
         options.env = {{"SEAM_FAIL", "create_window"}};
         auto result = run(LESSON02, options);
         const std::string error = "seam: the window system refused the window";
-        expect_failed_start(result,
+        expect_failed_start(result, "no-window",
                             {"SDL_Init failed ON WINDOW: " + error, "SDL_Init failed: " + error});
     }
     {
@@ -112,7 +126,8 @@ TEST(Lesson02, StartUpFailures)
         Options options;
         options.env = {{"SEAM_FAIL", "window_surface"}};
         auto result = run(LESSON02, options);
-        expect_failed_start(result, {"SDL_Init failed: seam: the window has no surface"});
+        expect_failed_start(result, "no-surface",
+                            {"SDL_Init failed: seam: the window has no surface"});
         EXPECT_GE(call_index(result, "SDL_DestroyWindow"), 0) << "the window was not destroyed";
     }
 }
@@ -130,6 +145,7 @@ TEST(Lesson02, NoMemoryForThePathIsALoadFailure)
     EXPECT_EQ(result.exit_code, 1);
     EXPECT_EQ(result.lines, (std::vector<std::string>{"Falha ao carregar imagem",
                                                       "SDL_Init failed: Out of memory"}));
+    expect_as_expected(result, "no-memory");
     EXPECT_TRUE(calls_named(result, "SDL_LoadBMP_RW").empty());
     EXPECT_TRUE(calls_named(result, "SDL_Delay").empty());
     EXPECT_EQ(calls_named(result, "SDL_Quit"),
@@ -145,10 +161,12 @@ TEST(Lesson02, ImagesThatCannotBeLoaded)
 
     // SDL's reason is worded differently from one release to the next: check that
     // there is one and, where it fits, that it names the file.
-    auto expect_load_failure = [&](const std::string& reason_part, const Options& options = {}) {
+    auto expect_load_failure = [&](const std::string& what_if, const std::string& reason_part,
+                                   const Options& options = {}) {
         auto result = run(LESSON02_FIXTURE_PATH, options);
         EXPECT_TRUE(ran_clean(result));
         EXPECT_EQ(result.exit_code, 1);
+        expect_as_expected(result, what_if);
         ASSERT_EQ(result.lines.size(), 2u) << result.out;
         EXPECT_EQ(result.lines[0], "Falha ao carregar imagem");
         const std::string prefix = "SDL_Init failed: ";
@@ -168,12 +186,12 @@ TEST(Lesson02, ImagesThatCannotBeLoaded)
     fs::create_directories(images);
     {
         SCOPED_TRACE("no image file: the reason names the file it could not open");
-        expect_load_failure(bitmap.generic_string());
+        expect_load_failure("no-file", bitmap.generic_string());
     }
     {
         SCOPED_TRACE("a file that is not a BMP");
         std::ofstream(bitmap) << "Hello, world! (in words, not pixels)\n";
-        expect_load_failure("");
+        expect_load_failure("bad-bitmap", "");
     }
     {
         SCOPED_TRACE("a BMP cut short");
@@ -181,14 +199,14 @@ TEST(Lesson02, ImagesThatCannotBeLoaded)
         std::string head(20000, '\0');
         in.read(head.data(), static_cast<std::streamsize>(head.size()));
         std::ofstream(bitmap, std::ios::binary) << head;
-        expect_load_failure("");
+        expect_load_failure("bad-bitmap", "");
     }
     {
         SCOPED_TRACE("a decoder that refuses the image without a reason gets one");
         Options options;
         options.env = {{"SEAM_FAIL", "silent_decoder"}};
-        expect_load_failure("Couldn't read " + bitmap.generic_string() + " as a BMP image",
-                            options);
+        expect_load_failure(
+            "bad-bitmap", "Couldn't read " + bitmap.generic_string() + " as a BMP image", options);
     }
     {
         SCOPED_TRACE("the same lesson with the image in place loads it");

@@ -18,7 +18,7 @@ if ! listed=$(cd "$source" && "$cmake" --list-presets=all 2>&1); then
     echo "$listed"
 fi
 configure=$(echo "$listed" | sed -n '/^Available configure presets/,/^Available/s/^  "\([^"]*\)".*/\1/p' | tr '\n' ' ')
-expected="native test sanitize benchmark windows web web-test web-benchmark "
+expected="native test sanitize trace benchmark windows web web-test web-benchmark "
 [ "$configure" = "$expected" ] || fail "configure presets offered here: '$configure', expected '$expected'"
 
 cmake_minimum=$(sed -n 's/^cmake_minimum_required(VERSION \([0-9]*\.[0-9]*\))$/\1/p' "$source/CMakeLists.txt")

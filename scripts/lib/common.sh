@@ -46,6 +46,21 @@ check_lessons() {
     done
 }
 
+# what_ifs: the failures a traced lesson can be made to meet, one a line as
+# "<name> <the call that fails> <what it means>", from the table in docs/trace.md.
+what_ifs() {
+    # shellcheck disable=SC2016 # the backticks are Markdown's, matched as they are
+    sed -n 's/^| `\([a-z-]*\)` | `\([A-Za-z_]*\)`[^|]*| \([^|]*\) |.*/\1 \2 \3/p' "$root/docs/trace.md"
+}
+
+# what_ifs_of <lesson>: the names of the failures it handles: those whose lines
+# tests/expected/<lesson>.<name>.txt gives, in the table's order.
+what_ifs_of() {
+    what_ifs | while read -r name _; do
+        [ ! -f "$root/tests/expected/$1.$name.txt" ] || echo "$name"
+    done
+}
+
 # cache_dir: the folder, outside the checkout, where slow third-party builds are
 # kept (SDL2 for other platforms, CMake, unpacked sources, chroots, npm packages):
 # $LESSONS_CACHE, or sdl-lessons/ in the user's cache folder. Delete it to start

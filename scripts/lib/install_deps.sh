@@ -15,7 +15,8 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 
 # The tasks: the first column of the table.
 tasks() {
-    sed -n 's/^| .\([a-z-]*\). |.*/\1/p' "$root/docs/packages.md" | tr '\n' ' '
+    # shellcheck disable=SC2016 # the backticks are Markdown's, matched as they are
+    sed -n 's/^| `\([a-z-]*\)` |.*/\1/p' "$root/docs/packages.md" | tr '\n' ' '
 }
 
 packages=""

@@ -35,25 +35,76 @@ std::size_t pointer_at(const std::string& text, std::size_t at)
     return end - at;
 }
 
-// Whether `line` is `pattern` with each "%p" a non-null pointer.
-bool line_matches(const std::string& line, const std::string& pattern)
+// A null pointer as a C library's %p writes it: glibc, Windows, Emscripten, musl.
+const char* const NULL_POINTERS[] = {"(nil)", "0000000000000000", "00000000", "0x0", "0"};
+
+// Whether `line` is `pattern` with each "%p" a non-null pointer, each "%0" a null
+// one and each "%s" a reason, the same in every line (`reason`, once found).
+bool line_matches(const std::string& line, const std::string& pattern, std::string& reason)
 {
     std::size_t at = 0;
     std::size_t from = 0;
-    for (std::size_t hole; (hole = pattern.find("%p", from)) != std::string::npos;
-         from = hole + 2) {
+    for (std::size_t hole; (hole = pattern.find('%', from)) != std::string::npos; from = hole + 2) {
         const std::size_t literal = hole - from;
         if (line.compare(at, literal, pattern, from, literal) != 0) {
             return false;
         }
         at += literal;
-        const std::size_t length = pointer_at(line, at);
-        if (length == 0) {
+        const char kind = hole + 1 < pattern.size() ? pattern[hole + 1] : '\0';
+        if (kind == 'p') {
+            const std::size_t length = pointer_at(line, at);
+            if (length == 0) {
+                return false;
+            }
+            at += length;
+        } else if (kind == '0') {
+            bool found = false;
+            for (const char* null : NULL_POINTERS) {
+                const std::string text = null;
+                // The longest spelling first; "0" only where the line then ends or
+                // the pattern's next text follows.
+                if (line.compare(at, text.size(), text) == 0) {
+                    at += text.size();
+                    found = true;
+                    break;
+                }
+            }
+            if (!found) {
+                return false;
+            }
+        } else if (kind == 's') {
+            // A reason runs to the end of the line (it is always printed last).
+            const std::string text = line.substr(at);
+            if (text.empty() || (!reason.empty() && text != reason)) {
+                return false;
+            }
+            reason = text;
+            at = line.size();
+        } else {
             return false;
         }
-        at += length;
     }
     return line.compare(at, std::string::npos, pattern, from, std::string::npos) == 0;
+}
+
+bool line_matches(const std::string& line, const std::string& pattern)
+{
+    std::string reason;
+    return line_matches(line, pattern, reason);
+}
+
+// The lines of one of tests/expected/, or none and `why`.
+bool read_lines(const std::string& path, std::vector<std::string>& lines, std::string& why)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        why = "no expected output: write " + path;
+        return false;
+    }
+    std::ostringstream text;
+    text << file.rdbuf();
+    lines = split_lines(text.str());
+    return true;
 }
 
 std::string quoted(const std::vector<std::string>& lines)
@@ -80,6 +131,11 @@ std::string expected_lines_path(const std::string& lesson)
     return std::string(LESSONS_SOURCE_DIR) + "/tests/expected/" + lesson + ".txt";
 }
 
+std::string expected_failure_path(const std::string& lesson, const std::string& what_if)
+{
+    return std::string(LESSONS_SOURCE_DIR) + "/tests/expected/" + lesson + "." + what_if + ".txt";
+}
+
 std::string screenshot_path(const std::string& lesson)
 {
     return std::string(LESSONS_SOURCE_DIR) + "/docs/screenshots/" + lesson + ".png";
@@ -102,13 +158,11 @@ std::vector<std::string> check_lesson(const std::string& lesson, const Run& run)
 {
     std::vector<std::string> problems;
 
-    std::ifstream expected_file(expected_lines_path(lesson), std::ios::binary);
-    if (!expected_file) {
-        return {"no expected output for " + lesson + ": write " + expected_lines_path(lesson)};
+    std::vector<std::string> expected;
+    std::string why;
+    if (!read_lines(expected_lines_path(lesson), expected, why)) {
+        return {why};
     }
-    std::ostringstream text;
-    text << expected_file.rdbuf();
-    const std::vector<std::string> expected = split_lines(text.str());
     bool same = run.lines.size() == expected.size();
     for (std::size_t i = 0; same && i < expected.size(); ++i) {
         same = line_matches(run.lines[i], expected[i]);
@@ -124,7 +178,6 @@ std::vector<std::string> check_lesson(const std::string& lesson, const Run& run)
     }
 
     picture::Picture screenshot;
-    std::string why;
     if (!run.frame) {
         problems.push_back("showed no picture");
     } else if (!picture::load(screenshot_path(lesson), screenshot, why)) {
@@ -142,6 +195,35 @@ std::vector<std::string> check_lesson(const std::string& lesson, const Run& run)
     if (!run.lines.empty() && run.last_line_lead_ms >= 0 && run.last_line_lead_ms < LINE_LEAD_MS) {
         problems.push_back("its lines reached the reader only " + figure(run.last_line_lead_ms) +
                            " before the exit: held back in a buffer?");
+    }
+    return problems;
+}
+
+std::vector<std::string> check_failure(const std::string& lesson, const std::string& what_if,
+                                       const Run& run)
+{
+    std::vector<std::string> expected;
+    std::string why;
+    if (!read_lines(expected_failure_path(lesson, what_if), expected, why)) {
+        return {why};
+    }
+    std::vector<std::string> problems;
+    std::string reason;
+    bool same = run.lines.size() == expected.size();
+    for (std::size_t i = 0; same && i < expected.size(); ++i) {
+        same = line_matches(run.lines[i], expected[i], reason);
+    }
+    if (!same) {
+        problems.push_back("printed" + quoted(run.lines) + "\n  instead of" + quoted(expected) +
+                           "\n  (%p: a pointer, %0: a null pointer, %s: SDL's reason, the same "
+                           "in every line)");
+    }
+    if (run.exit_status != 1) {
+        problems.push_back("exited with status " + std::to_string(run.exit_status) +
+                           " instead of 1");
+    }
+    if (run.frame) {
+        problems.push_back("showed a picture although it failed first");
     }
     return problems;
 }

@@ -12,6 +12,11 @@
 // A lesson whose image cannot be loaded prints "Falha ao carregar imagem" and
 // "SDL_Init failed: <reason>", the reason naming the file where it is missing,
 // shows nothing, does not hold, and exits with status 1.
+// A lesson that meets a failure it handles (its what-if <name>: no-video,
+// no-window, ...) prints exactly the lines of tests/expected/<name>.<what-if>.txt,
+// where "%p" stands for a non-null pointer, "%0" for a null one as the C library
+// prints it ((nil), 0000000000000000, 0) and "%s" for SDL's reason, the same
+// non-empty text wherever it appears; it shows nothing and exits with status 1.
 #pragma once
 
 #include "picture.hpp"
@@ -37,6 +42,10 @@ std::vector<std::string> split_lines(const std::string& text);
 // The problems with a successful run of `lesson`, none when it kept its promise.
 std::vector<std::string> check_lesson(const std::string& lesson, const Run& run);
 
+// The problems with a run of `lesson` that met the failure `what_if`.
+std::vector<std::string> check_failure(const std::string& lesson, const std::string& what_if,
+                                       const Run& run);
+
 // The problems with a run whose image `file` could not be loaded. `names_file`:
 // the reason must contain `file` (as when the file is missing).
 std::vector<std::string> check_load_failure(const Run& run, const std::string& file,
@@ -44,6 +53,7 @@ std::vector<std::string> check_load_failure(const Run& run, const std::string& f
 
 // Where the expectations live, for messages and for lists of lessons.
 std::string expected_lines_path(const std::string& lesson);
+std::string expected_failure_path(const std::string& lesson, const std::string& what_if);
 std::string screenshot_path(const std::string& lesson);
 
 } // namespace expect

@@ -6,6 +6,8 @@
 //   lesson_check lesson <name> <options>        a successful run of lesson <name>
 //   lesson_check load-failure <file> <options>  a run that could not load <file>
 //   lesson_check load-failure-named <file> <options>   ... and must name it
+//   lesson_check failure <name>.<what-if> <options>   a run of lesson <name> that met
+//                                                      that failure (no-window, ...)
 // Options: --stdout <file>  what it printed (required)
 //          --status <n>     its exit status (required)
 //          --frame <file>   the last picture it showed (.png, .bmp or .ppm)
@@ -25,7 +27,8 @@
 int main(int argc, char* argv[])
 {
     if (argc < 3 || (argc - 3) % 2 != 0) {
-        std::fprintf(stderr, "usage: lesson_check lesson <name> | load-failure[-named] <file> "
+        std::fprintf(stderr, "usage: lesson_check lesson <name> | load-failure[-named] <file> | "
+                             "failure <name>.<what-if> "
                              "--stdout F --status N [--frame F] [--hold-ms MS] [--lead-ms MS]\n");
         return 2;
     }
@@ -66,6 +69,9 @@ int main(int argc, char* argv[])
     std::vector<std::string> problems;
     if (mode == "lesson") {
         problems = expect::check_lesson(subject, run);
+    } else if (mode == "failure" && subject.find('.') != std::string::npos) {
+        problems = expect::check_failure(subject.substr(0, subject.find('.')),
+                                         subject.substr(subject.find('.') + 1), run);
     } else if (mode == "load-failure" || mode == "load-failure-named") {
         problems = expect::check_load_failure(run, subject, mode == "load-failure-named");
     } else {

@@ -1,7 +1,8 @@
 // A test seam preloaded (LD_PRELOAD) into the real lesson programs.
 //
-// It stands in front of a few SDL calls, passes them on to SDL, and lets a test
-// see and steer what the lesson does. Set through the environment:
+// It stands in front of every SDL function the lessons call (a test checks that it
+// covers each one they import), passes the calls on to SDL, and lets a test see
+// and steer what the lesson does. Set through the environment:
 //   SEAM_LOG=<file>    append one line per call: the call and its result
 //   SEAM_FRAME=<file>  on each SDL_UpdateWindowSurface, write the window surface
 //                      there: a line "FRAME <w> <h> <pitch> <format>", then the pixels
@@ -80,14 +81,107 @@ void save_frame(SDL_Surface* surface)
 
 using GetWindowSurfaceFn = SDL_Surface* (*)(SDL_Window*);
 
+using SetErrorFn = int (*)(const char*, ...);
+
 } // namespace
 
 extern "C" {
 
+int SDL_Init(Uint32 flags)
+{
+    using Fn = int (*)(Uint32);
+    const int result = next<Fn>("SDL_Init")(flags);
+    log_line("SDL_Init %#x -> %d", static_cast<unsigned>(flags), result);
+    return result;
+}
+
+const char* SDL_GetCurrentVideoDriver(void)
+{
+    using Fn = const char* (*)(void);
+    const char* driver = next<Fn>("SDL_GetCurrentVideoDriver")();
+    log_line("SDL_GetCurrentVideoDriver %s", driver != nullptr ? driver : "(null)");
+    return driver;
+}
+
+SDL_bool SDL_SetHint(const char* name, const char* value)
+{
+    using Fn = SDL_bool (*)(const char*, const char*);
+    const SDL_bool result = next<Fn>("SDL_SetHint")(name, value);
+    log_line("SDL_SetHint %s %s", name, value);
+    return result;
+}
+
+const char* SDL_GetError(void)
+{
+    using Fn = const char* (*)(void);
+    const char* error = next<Fn>("SDL_GetError")();
+    log_line("SDL_GetError %s", error);
+    return error;
+}
+
+void SDL_ClearError(void)
+{
+    using Fn = void (*)(void);
+    next<Fn>("SDL_ClearError")();
+    log_line("SDL_ClearError");
+}
+
+int SDL_SetError(SDL_PRINTF_FORMAT_STRING const char* format, ...)
+{
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    log_line("SDL_SetError %s", text);
+    return next<SetErrorFn>("SDL_SetError")("%s", text);
+}
+
+int SDL_Error(SDL_errorcode code)
+{
+    using Fn = int (*)(SDL_errorcode);
+    log_line("SDL_Error %d", static_cast<int>(code));
+    return next<Fn>("SDL_Error")(code);
+}
+
+Uint32 SDL_MapRGB(const SDL_PixelFormat* format, Uint8 r, Uint8 g, Uint8 b)
+{
+    using Fn = Uint32 (*)(const SDL_PixelFormat*, Uint8, Uint8, Uint8);
+    const Uint32 pixel = next<Fn>("SDL_MapRGB")(format, r, g, b);
+    log_line("SDL_MapRGB %u %u %u -> %#x", r, g, b, static_cast<unsigned>(pixel));
+    return pixel;
+}
+
+int SDL_FillRect(SDL_Surface* surface, const SDL_Rect* rect, Uint32 color)
+{
+    using Fn = int (*)(SDL_Surface*, const SDL_Rect*, Uint32);
+    const int result = next<Fn>("SDL_FillRect")(surface, rect, color);
+    log_line("SDL_FillRect %p %#x -> %d", static_cast<void*>(surface), static_cast<unsigned>(color),
+             result);
+    return result;
+}
+
+int SDL_UpperBlit(SDL_Surface* source, const SDL_Rect* from, SDL_Surface* target, SDL_Rect* to)
+{
+    using Fn = int (*)(SDL_Surface*, const SDL_Rect*, SDL_Surface*, SDL_Rect*);
+    const int result = next<Fn>("SDL_UpperBlit")(source, from, target, to);
+    log_line("SDL_UpperBlit %p %p -> %d", static_cast<void*>(source), static_cast<void*>(target),
+             result);
+    return result;
+}
+
+SDL_RWops* SDL_RWFromFile(const char* file, const char* mode)
+{
+    using Fn = SDL_RWops* (*)(const char*, const char*);
+    SDL_RWops* stream = next<Fn>("SDL_RWFromFile")(file, mode);
+    log_line("SDL_RWFromFile %p %s %s", static_cast<void*>(stream), file, mode);
+    return stream;
+}
+
 SDL_Window* SDL_CreateWindow(const char* title, int x, int y, int w, int h, Uint32 flags)
 {
     if (env_is("SEAM_FAIL", "create_window")) {
-        SDL_SetError("seam: the window system refused the window");
+        next<SetErrorFn>("SDL_SetError")("seam: the window system refused the window");
         log_line("SDL_CreateWindow %p", static_cast<void*>(nullptr));
         return nullptr;
     }
@@ -101,7 +195,7 @@ SDL_Window* SDL_CreateWindow(const char* title, int x, int y, int w, int h, Uint
 SDL_Surface* SDL_GetWindowSurface(SDL_Window* window)
 {
     if (env_is("SEAM_FAIL", "window_surface")) {
-        SDL_SetError("seam: the window has no surface");
+        next<SetErrorFn>("SDL_SetError")("seam: the window has no surface");
         log_line("SDL_GetWindowSurface %p", static_cast<void*>(nullptr));
         return nullptr;
     }
@@ -136,7 +230,8 @@ SDL_Surface* SDL_LoadBMP_RW(SDL_RWops* src, int freesrc)
         if (freesrc != 0 && src != nullptr) {
             SDL_RWclose(src);
         }
-        SDL_ClearError();
+        using ClearFn = void (*)(void);
+        next<ClearFn>("SDL_ClearError")();
         log_line("SDL_LoadBMP_RW %p", static_cast<void*>(nullptr));
         return nullptr;
     }

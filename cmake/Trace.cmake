@@ -1,0 +1,185 @@
+# The traced build (-DLESSONS_TRACE=ON, the preset "trace"): beside each lesson
+# <name>, a program <name>-trace built from the same sources, which writes every SDL
+# call it makes to standard error, and can be made to meet a failure
+# (LESSONS_WHAT_IF). The lessons and the support library do not change: each
+# source of the traced twin is compiled with tools/trace/lessons_trace.hpp
+# included first, and the support library is built a second time that way
+# (lesson_common_trace). See docs/trace.md.
+
+set(LESSONS_TRACE_DIR "${PROJECT_SOURCE_DIR}/tools/trace")
+
+# lessons_trace_sdl_functions(<variable> <SDL.h folder>)
+#
+# The SDL functions SDL.h declares, as "<name>=<function>" where a name of SDL's
+# is a plain alias of a function (SDL_BlitSurface=SDL_UpperBlit), read from the
+# headers SDL.h includes.
+function(lessons_trace_sdl_functions variable folder)
+    set(headers SDL.h)
+    set(read "")
+    set(functions "")
+    set(aliases "")
+    while(headers)
+        list(POP_FRONT headers header)
+        if(header IN_LIST read OR NOT EXISTS "${folder}/${header}")
+            continue()
+        endif()
+        list(APPEND read "${header}")
+        file(READ "${folder}/${header}" text)
+        string(REGEX MATCHALL "#include \"SDL[A-Za-z0-9_]*\\.h\"" includes "${text}")
+        foreach(include IN LISTS includes)
+            string(REGEX REPLACE "#include \"(.*)\"" "\\1" include "${include}")
+            list(APPEND headers "${include}")
+        endforeach()
+        # extern DECLSPEC <type> SDLCALL SDL_Name(, the name perhaps on the next line.
+        string(REGEX MATCHALL "extern DECLSPEC[^;(]*SDLCALL[ \t\r\n*]*SDL_[A-Za-z0-9_]+[ \t\r\n]*\\("
+               declared "${text}")
+        foreach(declaration IN LISTS declared)
+            string(REGEX MATCH "SDL_[A-Za-z0-9_]+[ \t\r\n]*\\($" name "${declaration}")
+            string(REGEX REPLACE "[ \t\r\n]*\\($" "" name "${name}")
+            list(APPEND functions "${name}")
+        endforeach()
+        string(REGEX MATCHALL "\n#define SDL_[A-Za-z0-9_]+ +SDL_[A-Za-z0-9_]+[ \t]*\r?\n" defined "${text}")
+        list(APPEND aliases ${defined})
+    endwhile()
+    list(REMOVE_DUPLICATES functions)
+    # SDL_main is the lesson's own main, renamed.
+    list(REMOVE_ITEM functions SDL_main)
+    set(result ${functions})
+    foreach(alias IN LISTS aliases)
+        string(REGEX REPLACE "^\n#define (SDL_[A-Za-z0-9_]+) +(SDL_[A-Za-z0-9_]+).*" "\\1=\\2" pair "${alias}")
+        string(REGEX REPLACE ".*=" "" target "${pair}")
+        if(target IN_LIST functions)
+            list(APPEND result "${pair}")
+        endif()
+    endforeach()
+    set(${variable} "${result}" PARENT_SCOPE)
+endfunction()
+
+# lessons_trace_sdl_folder(<variable>): the folder holding the SDL.h the lessons
+# include, from the include folders of the SDL2 they link.
+function(lessons_trace_sdl_folder variable)
+    set(target ${LESSONS_SDL2})
+    get_target_property(aliased ${target} ALIASED_TARGET)
+    if(aliased)
+        set(target ${aliased})
+    endif()
+    get_target_property(folders ${target} INTERFACE_INCLUDE_DIRECTORIES)
+    foreach(folder IN LISTS folders)
+        string(REGEX REPLACE "^\\$<BUILD_INTERFACE:(.*)>$" "\\1" folder "${folder}")
+        foreach(candidate "${folder}" "${folder}/SDL2")
+            if(EXISTS "${candidate}/SDL.h" AND EXISTS "${candidate}/SDL_video.h")
+                set(${variable} "${candidate}" PARENT_SCOPE)
+                return()
+            endif()
+        endforeach()
+    endforeach()
+    message(FATAL_ERROR "LESSONS_TRACE: found no SDL.h in the include folders of "
+                        "${LESSONS_SDL2} (${folders})")
+endfunction()
+
+# lessons_trace_setup(): the recorder library, the headers the forced include reads
+# and the traced support library, once.
+function(lessons_trace_setup)
+    set(out "${PROJECT_BINARY_DIR}/lessons_trace")
+
+    lessons_trace_sdl_folder(sdl_folder)
+    lessons_trace_sdl_functions(functions "${sdl_folder}")
+    string(CONCAT text "// Written by cmake/Trace.cmake from ${sdl_folder}/SDL.h and the headers it\n"
+                       "// includes: every SDL function, traced (tools/trace/lessons_trace.hpp).\n")
+    foreach(entry IN LISTS functions)
+        string(REPLACE "=" ";" pair "${entry}")
+        list(GET pair 0 name)
+        list(GET pair -1 function)
+        string(APPEND text "#undef ${name}\n"
+                           "#define ${name}(...) LESSONS_TRACE_SDL(${name}, ${function})(__VA_ARGS__)\n")
+    endforeach()
+    file(CONFIGURE OUTPUT "${out}/lessons_trace_sdl.hpp" CONTENT "${text}" @ONLY)
+
+    # The support functions: one a header of lessons/common, named after it.
+    file(GLOB headers CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/lessons/common/*.hpp")
+    set(text "// Written by cmake/Trace.cmake from lessons/common/*.hpp.\n")
+    set(names "")
+    foreach(header IN LISTS headers)
+        get_filename_component(stem "${header}" NAME_WE)
+        get_filename_component(file "${header}" NAME)
+        string(APPEND text "#include \"common/${file}\"\n")
+        file(STRINGS "${header}" declarations REGEX "^[A-Za-z_].*[ *&]([A-Za-z_][A-Za-z0-9_]*)\\(")
+        foreach(declaration IN LISTS declarations)
+            string(REGEX MATCH "([A-Za-z_][A-Za-z0-9_]*)\\(" name "${declaration}")
+            string(REGEX REPLACE "\\($" "" name "${name}")
+            string(TOLOWER "${name}" lower)
+            if(lower STREQUAL stem)
+                string(APPEND names " LESSONS_TRACE_SUPPORT(${name})")
+            endif()
+        endforeach()
+    endforeach()
+    string(APPEND text "#define LESSONS_TRACE_SUPPORT_FUNCTIONS${names}\n")
+    file(CONFIGURE OUTPUT "${out}/lessons_trace_support.hpp" CONTENT "${text}" @ONLY)
+
+    # The failures it can make: the table under "What if a call fails" in docs/trace.md.
+    set(what_ifs_page "${PROJECT_SOURCE_DIR}/docs/trace.md")
+    set_property(DIRECTORY "${PROJECT_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+                 "${what_ifs_page}")
+    file(STRINGS "${what_ifs_page}" rows REGEX "^\\| `[a-z-]+` \\|")
+    set(text "// Written by cmake/Trace.cmake from docs/trace.md.\n")
+    foreach(row IN LISTS rows)
+        string(REGEX MATCH "^\\| `([a-z-]+)` \\| `([A-Za-z_]+)[^|]*\\| ([^|]*) \\| [^|]* \\| \"([^\"]*)\" \\|"
+               matched "${row}")
+        if(NOT matched)
+            message(FATAL_ERROR "docs/trace.md: a what-if row is not '| `name` | `call` | "
+                                "meaning | question | \"SDL's error\" |': ${row}")
+        endif()
+        string(REPLACE "\"" "\\\"" meaning "${CMAKE_MATCH_3}")
+        string(APPEND text "{\"${CMAKE_MATCH_1}\", \"${CMAKE_MATCH_2}\", \"${meaning}\", "
+                           "\"${CMAKE_MATCH_4}\"},\n")
+    endforeach()
+    file(CONFIGURE OUTPUT "${out}/what_ifs.inc" CONTENT "${text}" @ONLY)
+
+    add_library(lessons_trace STATIC "${LESSONS_TRACE_DIR}/trace.cpp")
+    target_include_directories(lessons_trace PUBLIC "${LESSONS_TRACE_DIR}" PRIVATE "${out}")
+    target_link_libraries(lessons_trace PUBLIC ${LESSONS_SDL2})
+    # A failure of calloc, for the what-if no-memory, where the linker can route the
+    # program's calloc through the recorder first.
+    include(CheckLinkerFlag)
+    check_linker_flag(CXX "-Wl,--wrap=calloc" LESSONS_TRACE_CAN_WRAP_CALLOC)
+    if(LESSONS_TRACE_CAN_WRAP_CALLOC)
+        target_compile_definitions(lessons_trace PRIVATE LESSONS_TRACE_WRAP_CALLOC)
+        target_link_options(lessons_trace INTERFACE "-Wl,--wrap=calloc")
+    endif()
+
+    # The support library again, its SDL calls traced.
+    get_target_property(sources lesson_common SOURCES)
+    add_library(lesson_common_trace STATIC ${sources})
+    target_include_directories(lesson_common_trace PUBLIC "${PROJECT_SOURCE_DIR}/lessons")
+    target_compile_definitions(lesson_common_trace PRIVATE LESSONS_TRACE_SUPPORT_CODE)
+    lessons_trace_forced_include(lesson_common_trace)
+    target_link_libraries(lesson_common_trace PUBLIC lessons_trace ${LESSONS_SDL2})
+endfunction()
+
+# lessons_trace_forced_include(<target>): its sources start with lessons_trace.hpp.
+function(lessons_trace_forced_include target)
+    # Found through the include path, so that the checkout's path (which may hold
+    # quotes or a '%') is not written into the option itself.
+    target_include_directories(${target} SYSTEM PRIVATE "${LESSONS_TRACE_DIR}"
+                                                        "${PROJECT_BINARY_DIR}/lessons_trace")
+    if(MSVC)
+        target_compile_options(${target} PRIVATE /FIlessons_trace.hpp)
+    else()
+        target_compile_options(${target} PRIVATE -include lessons_trace.hpp)
+    endif()
+endfunction()
+
+# trace_lesson(<name> <source>): the traced twin <name>-trace of lesson <name>.
+function(trace_lesson name source)
+    if(NOT TARGET lessons_trace)
+        lessons_trace_setup()
+    endif()
+    set(traced ${name}-trace)
+    add_executable(${traced} "${source}")
+    lessons_trace_forced_include(${traced})
+    target_link_libraries(${traced} PRIVATE lesson_common_trace lesson_resources lessons_trace)
+    if(TARGET SDL2::SDL2main)
+        target_link_libraries(${traced} PRIVATE SDL2::SDL2main)
+    endif()
+    set_target_properties(${traced} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}/bin")
+endfunction()
