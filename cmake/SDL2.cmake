@@ -129,20 +129,18 @@ function(lessons_sdl2_from_source)
         set(SDL_STATIC OFF CACHE BOOL "" FORCE)
     endif()
     set(SDL_TEST OFF CACHE BOOL "" FORCE)
+    # With ccache on, SDL2's CMake asks for CMake 3.4...3.5 again, which CMake 3.31
+    # and newer warn is deprecated; a lesson's build does not need ccache.
+    set(SDL_CCACHE OFF CACHE BOOL "" FORCE)
     set(SDL2_DISABLE_INSTALL ON CACHE BOOL "" FORCE)
     set(SDL2_DISABLE_UNINSTALL ON CACHE BOOL "" FORCE)
-    # SDL2's configure speaks for a hundred lines; its errors still show. Its
-    # warnings of deprecated CMake usage (its cmake_minimum_required asks for 3.0,
-    # which CMake 3.31 and newer warn of) are for its maintainers, as are its
-    # compiler warnings (below).
+    # SDL2's configure speaks for a hundred lines; its warnings and errors still show.
     set(CMAKE_MESSAGE_LOG_LEVEL WARNING)
-    set(CMAKE_WARN_DEPRECATED OFF)
     set(LESSONS_QUOTE_CUSTOM_COMMANDS ON)
     # Out of "all" and of "install": only what the lessons link is built, and
     # nothing of SDL2's is installed.
     add_subdirectory("${sdl2_SOURCE_DIR}" "${sdl2_BINARY_DIR}" EXCLUDE_FROM_ALL)
     unset(LESSONS_QUOTE_CUSTOM_COMMANDS)
-    unset(CMAKE_WARN_DEPRECATED)
     unset(CMAKE_MESSAGE_LOG_LEVEL)
     # MinGW's resource compiler (windres) hands its include paths to a shell with only
     # spaces and parentheses escaped, so a build folder named with a quote, '&' or '$'
