@@ -146,11 +146,12 @@ function(web_lesson target)
     # sleeps: main on its way to SDL_Delay, and SDL_UpdateWindowSurface on its way
     # to the browser's canvas, which yields once to let the page draw. (A lesson
     # that sleeps from a function of its own adds that function here; its page
-    # would otherwise stop with "unreachable", which the browser test reports.)
+    # would otherwise stop with "unreachable", which the browser test reports.
+    # A traced twin makes those two calls through its recorder, lessons_trace::Call.)
     target_link_options(${target} PRIVATE -sASYNCIFY -sEXIT_RUNTIME=1 -sMODULARIZE=1
                         -sEXPORT_NAME=${WEB_EXPORT} -sENVIRONMENT=web -sEXPORTED_RUNTIME_METHODS=ENV
                         -Oz -sMALLOC=emmalloc ${LESSONS_WEB_CLOSURE}
-                        "-sASYNCIFY_ONLY=['main','*lesson_main*','SDL_Delay','SDL_UpdateWindowSurface','SDL_UpdateWindowSurfaceRects','Emscripten_UpdateWindowFramebuffer']")
+                        "-sASYNCIFY_ONLY=['main','*lesson_main*','SDL_Delay','SDL_UpdateWindowSurface','SDL_UpdateWindowSurfaceRects','Emscripten_UpdateWindowFramebuffer','*lessons_trace*Call*SDL_Delay*','*lessons_trace*Call*SDL_UpdateWindowSurface*']")
 
     set(options "")
     foreach(file IN LISTS WEB_DATA)
@@ -205,6 +206,15 @@ function(web_pages)
     get_property(pages GLOBAL PROPERTY WEB_PAGES)
     set(bin "${PROJECT_BINARY_DIR}/bin")
     set(outputs "${bin}/index.html" "${bin}/lessons.css" "${bin}/lesson.js")
+    # With the traced twins, each lesson's page gets its SDL calls section, and a
+    # button for each failure it handles (docs/trace.md, tests/expected/).
+    set(trace "")
+    if(LESSONS_TRACE)
+        set(trace --trace "${PROJECT_SOURCE_DIR}/docs/trace.md" "${PROJECT_SOURCE_DIR}/tests/expected")
+        list(APPEND outputs "${bin}/trace.js" "${bin}/trace.css")
+        file(GLOB expected CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/tests/expected/*.txt")
+        list(APPEND sources "${PROJECT_SOURCE_DIR}/docs/trace.md" ${expected})
+    endif()
     set(sources "")
     foreach(page IN LISTS pages)
         string(REGEX MATCH "^[a-z]+:([^=]+)=(.*)$" ignored "${page}")
@@ -216,7 +226,8 @@ function(web_pages)
     file(GLOB screenshots CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/docs/screenshots/*.png")
     add_custom_command(OUTPUT ${outputs}
         COMMAND "${LESSONS_PYTHON}" "${PROJECT_SOURCE_DIR}/web/make_pages.py" "${bin}"
-                "${PROJECT_SOURCE_DIR}/lessons/common" "${PROJECT_SOURCE_DIR}/docs/screenshots" ${pages}
+                "${PROJECT_SOURCE_DIR}/lessons/common" "${PROJECT_SOURCE_DIR}/docs/screenshots" ${trace}
+                ${pages}
         DEPENDS ${sources} ${support} ${web} ${screenshots}
         COMMENT "Writing the lessons' pages and the gallery"
         VERBATIM)

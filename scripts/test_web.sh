@@ -22,13 +22,13 @@ trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$scratch/sem imagem/resources/images"
 fixture="$root/build/web-test"
 sh "$root/scripts/lib/build_web.sh" web-test -DLESSONS_RESOURCES_DIR="$scratch/sem imagem/resources/"
-# lesson_check, from the plain native build.
-LESSONS_BUILD_TARGET=lesson_check sh "$root/scripts/lib/build.sh" native
+# lesson_check, and the native traced twins the pages' SDL calls are compared with.
+sh "$root/scripts/lib/build.sh" trace
 
 echo "== The web server: compression, caching, and nothing served from outside its folder"
 node --test --test-reporter=dot "$root/tests/web/serve_test.mjs"
 
 echo "== Each lesson in Chromium"
-timeout 600 node "$root/tests/web/test_web.mjs" "$root" "$root/build/web/bin" "$fixture/bin" \
-    "$scratch/sem imagem/resources/images/hello_world.bmp" "$root/build/native/bin/lesson_check" \
-    "$scratch"
+timeout 900 node "$root/tests/web/test_web.mjs" "$root" "$root/build/web/bin" "$fixture/bin" \
+    "$scratch/sem imagem/resources/images/hello_world.bmp" "$root/build/trace/bin/lesson_check" \
+    "$scratch" "$root/build/trace/bin"

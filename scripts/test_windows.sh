@@ -5,8 +5,10 @@
 # SDL's dummy driver, and checks it the way the native tests do (tests/check/expectations.hpp):
 # its lines, read through a pipe as they are printed, its exit status, the picture
 # it showed, the two-second hold.
-# Then lesson02 built to read a folder with a drive letter, spaces and non-ASCII
-# letters in its name: the image there, missing, and not a BMP.
+# Then each lesson's traced twin, once as it is and once meeting each failure it
+# handles (LESSONS_WHAT_IF). Then lesson02 built to read a folder with a drive
+# letter, spaces and non-ASCII letters in its name: the image there, missing, and
+# not a BMP.
 # Usage: test_windows.sh
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,7 +20,7 @@ build="$root/build/windows"
 "$root/scripts/lib/install_deps.sh" --for lessons --for windows
 
 echo "== Building the lessons for Windows (MinGW-w64) in $build"
-sh "$root/scripts/lib/build.sh" windows
+sh "$root/scripts/lib/build.sh" windows -DLESSONS_TRACE=ON
 # lesson_check, from the plain native build.
 LESSONS_BUILD_TARGET=lesson_check sh "$root/scripts/lib/build.sh" native
 check="$root/build/native/bin/lesson_check"
@@ -51,6 +53,22 @@ echo "== Each lesson under Wine, with arguments that are not ASCII"
 while read -r lesson <&3; do
     observe "$work/$lesson" wine "$build/bin/$lesson.exe" "ção" "a b"
     verdict "$work/$lesson" lesson "$lesson"
+done 3<"$build/lessons.txt"
+
+echo "== Each lesson's traced twin under Wine, as it is and meeting each failure it handles"
+while read -r lesson <&3; do
+    observe "$work/$lesson-trace" wine "$build/bin/$lesson-trace.exe"
+    verdict "$work/$lesson-trace" lesson "$lesson"
+    for what_if in $(what_ifs_of "$lesson"); do
+        dir="$work/$lesson-$what_if"
+        LESSONS_WHAT_IF=$what_if observe "$dir" wine "$build/bin/$lesson-trace.exe"
+        verdict "$dir" failure "$lesson.$what_if"
+        if ! grep -q "made to fail: what if $what_if" "$dir/stderr.txt"; then
+            echo "FAIL: $lesson-trace.exe, what if $what_if: its trace marks no call as made to fail"
+            sed 's/^/  stderr: /' "$dir/stderr.txt"
+            failures=$((failures + 1))
+        fi
+    done
 done 3<"$build/lessons.txt"
 
 echo "== lesson02 reading a folder named with a drive letter, spaces and non-ASCII letters"

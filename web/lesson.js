@@ -2,7 +2,8 @@
 // canvas, what it prints appears under it, and when it ends its window closes, the
 // page keeping the window's place and offering to run it again. Each run is a fresh
 // instance of the program (built with -sMODULARIZE as createLesson), made from the
-// code the page compiled as it loaded (window.lessonCode).
+// code the page compiled as it loaded (window.lessonCode), or, once trace.js has
+// asked for it (window.lessonPage.run), its traced twin's.
 "use strict";
 (function () {
   const output = document.getElementById("output");
@@ -12,6 +13,7 @@
   const again = document.getElementById("again");
   const title = document.title; // SDL names the page after the lesson's window
   const root = document.documentElement;
+  let program = null; // null: the lesson itself; else trace.js's { make, code, env, printErr, ended }
 
   // A link to a line (page.html#L12) shows it in the middle of its source once the
   // page is laid out, whatever moved while it loaded, and the sources are shown.
@@ -35,6 +37,7 @@
     closed.hidden = false;
     document.title = title;
     showSources();
+    if (program) program.ended();
   }
 
   function run() {
@@ -42,21 +45,23 @@
     statusLine.textContent = "running…";
     closed.hidden = true;
     window.lessonExit = undefined; // the tests wait for it
-    if (typeof createLesson !== "function") {
+    const make = program ? program.make : window.createLesson;
+    if (typeof make !== "function") {
       statusLine.textContent = "could not load the lesson's script";
       ended("The lesson could not be loaded.");
       return;
     }
-    createLesson({
+    make({
       canvas: document.getElementById("canvas"),
       // SDL takes the keyboard only where the canvas has it, as a desktop window
       // does when focused, so the page's keys (Tab among them) keep working.
-      preRun: [(program) => (program.ENV.SDL_EMSCRIPTEN_KEYBOARD_ELEMENT = "#canvas")],
+      preRun: [(made) => Object.assign(made.ENV, { SDL_EMSCRIPTEN_KEYBOARD_ELEMENT: "#canvas" }, program?.env)],
+      locateFile: program?.locateFile,
       // From here main runs without a break until it first sleeps, its first frame
       // drawn, or ends; the sources show right after.
       onRuntimeInitialized: () => setTimeout(showSources),
       instantiateWasm(imports, instantiated) {
-        window.lessonCode
+        (program ? program.code : window.lessonCode)
           .then((code) => WebAssembly.instantiate(code, imports))
           .then((instance) => instantiated(instance))
           .catch((error) => {
@@ -73,6 +78,7 @@
       },
       printErr(line) {
         console.error(line);
+        program?.printErr(line);
       },
       onExit(status) {
         window.lessonExit = { status: status, at: performance.now() };
@@ -89,7 +95,24 @@
   }
 
   again.addEventListener("click", run);
-  run();
+  window.lessonPage = { run: (traced) => ((program = traced), run()) };
+
+  // The SDL calls section's buttons, and the page opened as ?trace or
+  // ?what-if=<name>, run the traced twin instead: trace.js loads only then.
+  function trace(whatIf) {
+    if (window.lessonTrace) return window.lessonTrace(whatIf);
+    const script = document.createElement("script");
+    script.src = "trace.js";
+    script.onload = () => window.lessonTrace(whatIf);
+    document.head.append(script);
+  }
+  document.getElementById("calls")?.addEventListener("click", (event) => {
+    const button = event.target.closest("button[data-what-if]");
+    if (button) trace(button.dataset.whatIf);
+  });
+  const asked = /[?&](?:trace|what-if=([^&]*))/.exec(location.search);
+  if (asked) trace(decodeURIComponent(asked[1] ?? ""));
+  else run();
 
   // Each Copy button copies the source under it, exactly as the file holds it (the
   // line numbers are not text). Where the page is not a secure context the

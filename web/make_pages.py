@@ -1,11 +1,16 @@
 """Writes the web build's pages: one per lesson, its window beside its source, and
 the gallery (index.html) that lists them all.
 
-    make_pages.py <bin> <lessons/common> <docs/screenshots> <kind>:<name>=<source>...
+    make_pages.py <bin> <lessons/common> <docs/screenshots> [--trace <docs/trace.md> <tests/expected>]
+                  <kind>:<name>=<source>...
 
 <kind> is "lesson" (a page with its source, listed in the gallery) or "floor" (a
 benchmark's floor program: the same page without the source). What a lesson is
 and teaches comes from the comment that opens its source (see lesson_comment.py).
+With --trace, the build has each lesson's traced twin, <name>-trace: its page
+gets a section of its SDL calls, which trace.js fills when the learner asks, and
+a button for each failure the lesson handles, as docs/trace.md's table names
+them and tests/expected/<name>.<what-if>.txt gives its lines.
 
 The sources are highlighted with Pygments when the page is built, so no
 highlighter reaches the browser. A small Pygments filter marks the names to link:
@@ -15,6 +20,7 @@ every SDL name (to its page on SDL2's wiki) and every call of the support librar
 
 import difflib
 import html
+import json
 import re
 import shutil
 import sys
@@ -242,11 +248,42 @@ def source_sections(entry, previous, functions):
     return source, "".join(support) + "</section>\n"
 
 
-def write_page(out, entry, previous, following, functions):
+def what_ifs(table):
+    """The failures docs/trace.md's table names: (name, the page's question)."""
+    rows = re.findall(r"^\| `([a-z-]+)` \| [^|]* \| [^|]* \| ([^|]*?) \|", table.read_text(encoding="utf-8"), re.M)
+    return rows
+
+
+def calls_section(name, failures, functions):
+    """The section trace.js fills with the lesson's SDL calls: a button to trace a
+    run, and one for each failure the lesson handles. data-files maps each source
+    the trace can name to the prefix of its lines' ids on the page."""
+    files = {f"{name}.cpp": "L", **{path.name: f"{function}-L" for function, path in functions.items()}}
+    buttons = "".join(
+        f' <button type="button" data-what-if="{html.escape(what_if)}">{html.escape(question)}</button>'
+        for what_if, question in failures
+    )
+    return (
+        f'<section id="calls" class="calls" aria-labelledby="calls-title" data-lesson="{name}" '
+        f"data-files='{html.escape(json.dumps(files, separators=(',', ':')), quote=False)}'>\n"
+        '<h2 id="calls-title">SDL calls</h2>\n'
+        "<p>Every SDL call the lesson makes, in order: where it is, what it was given and what "
+        'came back. <button type="button" data-what-if="">Trace a run</button></p>\n'
+        f'<p class="what-ifs">{buttons.strip()}</p>\n'
+        "</section>\n"
+    )
+
+
+def write_page(out, entry, previous, following, functions, trace=None):
     """bin/<name>.html: the program running, and for a lesson its source beside it.
-    `previous` and `following` are the lessons before and after it, if any."""
+    `previous` and `following` are the lessons before and after it, if any. `trace`:
+    the failures each lesson handles, by name, where the build traces them."""
     is_lesson = entry["kind"] == "lesson"
     source, support = source_sections(entry, previous, functions) if is_lesson else ("", "")
+    calls = ""
+    if is_lesson and trace is not None:
+        called = {function: functions[function.lower()] for function in support_reached(entry["text"], functions)}
+        calls = calls_section(entry["name"], trace.get(entry["name"], []), called)
     heading = f"Lesson {entry['number']}: " if entry["number"] else ""
     shows = entry["shows"]
     template = Template((WEB / "lesson.html.in").read_text(encoding="utf-8"))
@@ -260,6 +297,7 @@ def write_page(out, entry, previous, following, functions):
             previous=f'<a href="{previous["name"]}.html" rel="prev">← {previous["name"]}</a>' if previous else "",
             next=f'<a href="{following["name"]}.html" rel="next">{following["name"]} →</a>' if following else "",
             layout="with-source" if is_lesson else "without-source",
+            calls=calls,
             source=source,
             support=support,
         ),
@@ -289,6 +327,18 @@ def write_gallery(out, lessons, screenshots):
     (out / "index.html").write_text(template.substitute(cards="".join(cards)), encoding="utf-8")
 
 
+def without_comments(text):
+    """A script or style sheet as the browser needs it: its comments, which are
+    for whoever reads web/, left out (a line that is only a // comment, or a
+    /* ... */ block). No string in these files holds either."""
+    text = re.sub(r"/\*.*?\*/\n?", "", text, flags=re.S)
+    return "".join(line for line in text.splitlines(True) if not line.lstrip().startswith("//"))
+
+
+def copy_without_comments(source, target):
+    target.write_text(without_comments(source.read_text(encoding="utf-8")), encoding="utf-8")
+
+
 def write_style(out):
     """bin/lessons.css, with Pygments' colours for the kinds of token the pages show,
     its default style in light colours and github-dark in dark ones: fewer rules for
@@ -306,10 +356,10 @@ def write_style(out):
             if rule.match(line) and rule.match(line).group(1) in used
         )
 
-    style = (WEB / "lessons.css").read_text(encoding="utf-8")
+    style = without_comments((WEB / "lessons.css").read_text(encoding="utf-8"))
     (out / "lessons.css").write_text(
         style
-        + "\n/* Pygments' colours: its default style, and github-dark for dark colours */\n"
+        + "\n"
         + colours("default")
         + "\n@media (prefers-color-scheme: dark) {\n"
         + colours("github-dark")
@@ -319,6 +369,13 @@ def write_style(out):
 
 
 def main(out, common, screenshots, pages):
+    trace = None
+    if pages[:1] == ["--trace"]:
+        table, expected, pages = Path(pages[1]), Path(pages[2]), pages[3:]
+        trace = {}
+        for page in pages:
+            name = page.split(":", 1)[1].split("=", 1)[0]
+            trace[name] = [(w, q) for w, q in what_ifs(table) if (expected / f"{name}.{w}.txt").exists()]
     out, common, screenshots = Path(out), Path(common), Path(screenshots)
     out.mkdir(parents=True, exist_ok=True)
     # One source a support function, named after it: loadMedia is loadmedia.cpp.
@@ -336,10 +393,13 @@ def main(out, common, screenshots, pages):
         at = lessons.index(entry) if entry in lessons else -1
         previous = lessons[at - 1] if at > 0 else None
         following = lessons[at + 1] if 0 <= at < len(lessons) - 1 else None
-        write_page(out, entry, previous, following, functions)
+        write_page(out, entry, previous, following, functions, trace)
     write_gallery(out, lessons, screenshots)
     write_style(out)
-    shutil.copyfile(WEB / "lesson.js", out / "lesson.js")
+    copy_without_comments(WEB / "lesson.js", out / "lesson.js")
+    if trace is not None:
+        copy_without_comments(WEB / "trace.js", out / "trace.js")
+        copy_without_comments(WEB / "trace.css", out / "trace.css")
 
 
 if __name__ == "__main__":

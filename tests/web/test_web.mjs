@@ -6,18 +6,23 @@
 // any host but its own, served by the project's server and by Python's; a link to
 // each line, a Copy button for each source, what changed since the previous lesson,
 // no accessibility violation (axe-core) in light or dark colours; a gallery card
-// for every lesson; and the page as the README shows it.
+// for every lesson; and the page as the README shows it. And its SDL calls: the
+// traced twin, loaded only when asked, lists the calls the native twin lists, the
+// replay marks each one's line, and each what-if ends the lesson as that failure
+// does everywhere else.
 //   node test_web.mjs <checkout> <bin> <fixture bin> <missing image> <lesson_check> <scratch>
+//                     <native bin>
 // <fixture bin> is a build whose resources folder holds no file, with the tests'
-// own programs (exit_after_delay); <missing image> is the file its lesson02 reads.
+// own programs (exit_after_delay); <missing image> is the file its lesson02 reads;
+// <native bin> holds the native traced twins, <lesson>-trace.
 
 import { spawn, spawnSync } from "node:child_process";
 import { createRequire } from "node:module";
-import { readFileSync, writeFileSync } from "node:fs";
+import { readdirSync, readFileSync, writeFileSync } from "node:fs";
 import { dirname, join } from "node:path";
 import { serve } from "../../web/serve.mjs";
 
-const [root, bin, fixtureBin, missingImage, lessonCheck, scratch] = process.argv.slice(2);
+const [root, bin, fixtureBin, missingImage, lessonCheck, scratch, nativeBin] = process.argv.slice(2);
 const lessons = readFileSync(join(bin, "..", "lessons.txt"), "utf8").split("\n").filter(Boolean);
 // The web pages' npm packages, playwright-core and axe-core among them, are web/'s.
 const require = createRequire(new URL("../../web/package.json", import.meta.url));
@@ -269,6 +274,106 @@ async function checkReading(browser, url, name, previous) {
   return problems;
 }
 
+// The calls of a trace, as (file:line, call, arguments), each pointer and pixel
+// format aside: a page's surface has the format of the browser's canvas.
+const TRACED = /^ *\d+ ms  ( *)(?:(\S+):(\d+)  )?(calloc|lesson::\w+|SDL_\w+)\((.*?)\)(?: -> |  made|$)/;
+function calls(lines) {
+  return lines
+    .map((line) => TRACED.exec(line))
+    .filter(Boolean)
+    .map(([, indent, file, number, name, args]) =>
+      `${indent}${file ?? ""}:${number ?? ""} ${name}(${args.replace(/0x[0-9a-f]+/gi, "<pointer>").replace(/SDL_PIXELFORMAT_\w+/g, "<format>")})`);
+}
+
+// What a lesson's SDL calls section does, as problems: on the page opened as
+// ?trace, the calls the native twin makes, each linking to its line and, stepped
+// through, marking it; each what-if, from its URL or its button, ending the lesson
+// as lesson_check expects; an unknown what-if said so, with nothing run; no
+// accessibility violation with the calls shown.
+async function checkCalls(browser, url, name) {
+  const problems = [];
+  const native = spawnSync(join(nativeBin, `${name}-trace`), [], {
+    encoding: "utf8",
+    cwd: scratch,
+    env: { ...process.env, SDL_VIDEODRIVER: "dummy" },
+  });
+  const expected = calls(native.stderr.split("\n"));
+  const traced = await open(browser, `${url}${name}.html?trace`);
+  const page = traced.page;
+  await page.waitForFunction(() => window.lessonTraced !== undefined, null, { timeout: 60000 });
+  const shown = calls(traced.messages.map((m) => m.text));
+  if (!expected.length || shown.join("\n") !== expected.join("\n")) {
+    problems.push(`?trace lists\n${shown.join("\n")}\ninstead of the native twin's\n${expected.join("\n")}`);
+  }
+  const items = await page.evaluate(() => [...document.querySelectorAll(".call-list li")].map((li) => ({
+    line: li.dataset.line ?? null,
+    href: li.querySelector("a")?.getAttribute("href"),
+    exists: !li.dataset.line || !!document.getElementById(li.dataset.line),
+  })));
+  if (items.length !== expected.length) problems.push(`the list has ${items.length} items, the trace ${expected.length} calls`);
+  for (const item of items.filter((i) => !i.line || !i.exists || i.href !== `#${i.line}`)) {
+    problems.push(`a call's item links to ${item.href}, not to its line on the page (${item.line})`);
+  }
+  // The replay: Next through every call, then back with the keyboard.
+  for (let step = 0; step < items.length; step++) {
+    await page.click(".replay button[data-step='1']");
+    const marked = await page.evaluate(() => ({
+      current: [...document.querySelectorAll(".call-list li")].findIndex((li) => li.getAttribute("aria-current")),
+      lines: [...document.querySelectorAll(".code .chosen")].map((line) => line.id),
+    }));
+    if (marked.current !== step || marked.lines.join() !== (items[step].line ?? "")) {
+      problems.push(`step ${step + 1} marks call ${marked.current + 1} and the lines ${marked.lines}, not ${items[step].line}`);
+      break;
+    }
+  }
+  await page.focus(".call-list");
+  await page.keyboard.press("ArrowUp");
+  const back = await page.evaluate(() =>
+    [...document.querySelectorAll(".call-list li")].findIndex((li) => li.getAttribute("aria-current")));
+  if (back !== items.length - 2) problems.push(`ArrowUp on the list goes to call ${back + 1}, not ${items.length - 1}`);
+  problems.push(...(await violations(page)).map((v) => `accessibility, calls shown: ${v}`));
+  const elsewhere = traced.requests.filter((r) => !r.startsWith(url) && !/^(data|blob):/.test(r));
+  if (elsewhere.length) problems.push(`?trace requests other hosts: ${elsewhere.join(", ")}`);
+
+  // Each failure the lesson handles: the first through its button, the rest by URL.
+  const whatIfs = await page.evaluate(() =>
+    [...document.querySelectorAll("#calls button[data-what-if]")].map((b) => b.dataset.whatIf).filter(Boolean));
+  const handled = readdirSync(join(root, "tests", "expected"))
+    .filter((file) => file.startsWith(`${name}.`) && file !== `${name}.txt`)
+    .map((file) => file.slice(name.length + 1, -".txt".length));
+  if (whatIfs.sort().join() !== handled.sort().join()) problems.push(`the page offers the what-ifs ${whatIfs}, not ${handled}`);
+  for (const [at, whatIf] of whatIfs.entries()) {
+    let seen;
+    if (at === 0) {
+      await page.evaluate(() => (window.lessonExit = window.lastFrame = undefined));
+      traced.messages.length = 0;
+      await page.click(`#calls button[data-what-if="${whatIf}"]`);
+      seen = traced;
+    } else {
+      seen = await open(browser, `${url}${name}.html?what-if=${whatIf}`);
+    }
+    const run = await ran(seen);
+    check(`${name}, what if ${whatIf}`, run, "failure", `${name}.${whatIf}`);
+    const marked = seen.messages.filter((m) => m.text.includes(`made to fail: what if ${whatIf}`));
+    if (marked.length !== 1) problems.push(`what if ${whatIf}: the trace marks ${marked.length} calls as made to fail, not one`);
+    if (seen !== traced) await seen.page.close();
+  }
+  await page.close();
+
+  const unknown = await open(browser, `${url}${name}.html?what-if=no-such-failure`);
+  await unknown.page.waitForTimeout(1500);
+  const said = await unknown.page.evaluate(() => ({
+    note: document.querySelector(".calls-note")?.textContent ?? "",
+    ran: window.lessonExit !== undefined || document.getElementById("status").textContent !== "starting…",
+  }));
+  if (!said.note.includes("no-such-failure") || said.ran) {
+    problems.push(`?what-if=no-such-failure says "${said.note}" and ${said.ran ? "runs" : "does not run"} the lesson`);
+  }
+  if (unknown.requests.some((r) => r.includes("-trace."))) problems.push("?what-if=no-such-failure fetched the traced twin");
+  await unknown.page.close();
+  return problems;
+}
+
 // Python's own static file server, on a free port; resolves to { url, stop }.
 function pythonServer(folder) {
   const server = spawn("python3", ["-u", "-m", "http.server", "--bind", "127.0.0.1", "0"], {
@@ -361,10 +466,20 @@ try {
       }
       const elsewhere = opened.requests.filter((r) => !r.startsWith(url) && !/^(data|blob):/.test(r));
       if (elsewhere.length) fail(`${name}: requests to other hosts: ${elsewhere.join(", ")}`);
+      const traced = opened.requests.filter((r) => /(-trace\.|trace\.(js|css))/.test(new URL(r).pathname));
+      if (traced.length) fail(`${name}: the plain page fetched the traced twin unasked: ${traced.join(", ")}`);
       for (const error of opened.errors) fail(`${name}: error in the page: ${error}`);
       const previous = lessons[lessons.indexOf(name) - 1];
       const problems = await checkReading(browser, url, name, previous);
       for (const problem of problems) fail(`${name}: ${problem}`);
+      if (server === "serve.mjs") {
+        const traced = await checkCalls(browser, url, name);
+        for (const problem of traced) fail(`${name}: ${problem}`);
+        if (!traced.length) {
+          console.log(`ok: ${name}: its SDL calls as the native twin lists them, each linked to its line and marked ` +
+                      "step by step; its what-ifs; an unknown one refused; no accessibility violation");
+        }
+      }
       if (!problems.length) {
         console.log(`ok: ${name}: line links, Copy buttons, sources shown once it runs, without scripts and without lesson.js, ${previous ? `the change since ${previous}, ` : ""}` +
                     "no accessibility violation in light or dark colours");
@@ -405,17 +520,22 @@ try {
     }
   }
 
-  // The page as the README shows it: lesson02 at 1280x800, its picture drawn, in
-  // light colours and in dark ones.
-  for (const [colorScheme, suffix] of [["light", ""], ["dark", "-dark"]]) {
-    const shot = await open(browser, `${ours.url}lesson02.html`, { width: 1280, height: 800 });
+  // The pages as the README and docs/ show them, at 1280x800: lesson02 with its
+  // picture drawn, in light colours and in dark ones, and its SDL calls section
+  // after a what-if run.
+  for (const [page, file, colorScheme, ready, element] of [
+    ["lesson02.html", "page-lesson02", "light", () => window.lastFrame !== undefined, null],
+    ["lesson02.html", "page-lesson02-dark", "dark", () => window.lastFrame !== undefined, null],
+    ["lesson02.html?what-if=no-file", "page-calls", "light", () => window.lessonTraced !== undefined, "#calls"],
+  ]) {
+    const shot = await open(browser, `${ours.url}${page}`, { width: 1280, height: 800 });
     await shot.page.emulateMedia({ colorScheme });
-    await shot.page.waitForFunction(() => window.lastFrame !== undefined, null, { timeout: 60000 });
-    const picture = await shot.page.screenshot();
+    await shot.page.waitForFunction(ready, null, { timeout: 60000 });
+    const picture = await (element ? shot.page.locator(element).screenshot() : shot.page.screenshot());
     await shot.page.close();
-    const taken = join(dirname(bin), `page-lesson02${suffix}.png`);
+    const taken = join(dirname(bin), `${file}.png`);
     writeFileSync(taken, picture);
-    const committed = join(root, "docs", "screenshots", `page-lesson02${suffix}.png`);
+    const committed = join(root, "docs", "screenshots", `${file}.png`);
     let share = 1;
     try {
       share = await difference(browser, picture, readFileSync(committed));
@@ -423,10 +543,10 @@ try {
       // no committed picture yet: the comparison below fails and says where one is
     }
     if (share > 0.02) {
-      fail(`the page in ${colorScheme} colours no longer looks like ${committed} (${(share * 100).toFixed(1)}% ` +
+      fail(`${page} in ${colorScheme} colours no longer looks like ${committed} (${(share * 100).toFixed(1)}% ` +
            `of its pixels differ): if that is meant, copy ${taken} over it`);
     } else {
-      console.log(`ok: the page in ${colorScheme} colours looks as the README shows it ` +
+      console.log(`ok: ${page} in ${colorScheme} colours looks as the docs show it ` +
                   `(${(share * 100).toFixed(2)}% of pixels differ)`);
     }
   }
