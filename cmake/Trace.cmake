@@ -10,7 +10,7 @@ set(LESSONS_TRACE_DIR "${PROJECT_SOURCE_DIR}/tools/trace")
 
 # lessons_trace_sdl_functions(<variable> <SDL.h folder>)
 #
-# The SDL functions SDL.h declares, as "<name>=<function>" where a name of SDL's
+# The SDL functions SDL.h declares, and "<name>=<function>" where a name of SDL's
 # is a plain alias of a function (SDL_BlitSurface=SDL_UpperBlit), read from the
 # headers SDL.h includes.
 function(lessons_trace_sdl_functions variable folder)
@@ -64,6 +64,13 @@ function(lessons_trace_sdl_folder variable)
         set(target ${aliased})
     endif()
     get_target_property(folders ${target} INTERFACE_INCLUDE_DIRECTORIES)
+    # SDL2 built with the lessons copies its headers only when it is built; its
+    # source has them from the start.
+    include(FetchContent)
+    FetchContent_GetProperties(SDL2 SOURCE_DIR source)
+    if(source)
+        list(APPEND folders "${source}/include")
+    endif()
     foreach(folder IN LISTS folders)
         string(REGEX REPLACE "^\\$<BUILD_INTERFACE:(.*)>$" "\\1" folder "${folder}")
         foreach(candidate "${folder}" "${folder}/SDL2")
@@ -86,14 +93,18 @@ function(lessons_trace_setup)
     lessons_trace_sdl_functions(functions "${sdl_folder}")
     string(CONCAT text "// Written by cmake/Trace.cmake from ${sdl_folder}/SDL.h and the headers it\n"
                        "// includes: every SDL function, traced (tools/trace/lessons_trace.hpp).\n")
+    set(aliases "// Written by cmake/Trace.cmake: SDL's names for its functions, where they differ.\n")
     foreach(entry IN LISTS functions)
-        string(REPLACE "=" ";" pair "${entry}")
-        list(GET pair 0 name)
-        list(GET pair -1 function)
-        string(APPEND text "#undef ${name}\n"
-                           "#define ${name}(...) LESSONS_TRACE_SDL(${name}, ${function})(__VA_ARGS__)\n")
+        if(entry MATCHES "^(.*)=(.*)$")
+            # SDL's own alias stays, and leads to the traced function; the trace
+            # shows the name a learner writes.
+            string(APPEND aliases "{\"${CMAKE_MATCH_2}\", \"${CMAKE_MATCH_1}\"},\n")
+        else()
+            string(APPEND text "#undef ${entry}\n#define ${entry} LESSONS_TRACE_SDL(${entry})\n")
+        endif()
     endforeach()
     file(CONFIGURE OUTPUT "${out}/lessons_trace_sdl.hpp" CONTENT "${text}" @ONLY)
+    file(CONFIGURE OUTPUT "${out}/aliases.inc" CONTENT "${aliases}" @ONLY)
 
     # The support functions: one a header of lessons/common, named after it.
     file(GLOB headers CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/lessons/common/*.hpp")
@@ -140,9 +151,18 @@ function(lessons_trace_setup)
     target_link_libraries(lessons_trace PUBLIC ${LESSONS_SDL2})
     # A failure of calloc, for the what-if no-memory, where the linker can route the
     # program's calloc through the recorder first.
-    include(CheckLinkerFlag)
-    check_linker_flag(CXX "-Wl,--wrap=calloc" LESSONS_TRACE_CAN_WRAP_CALLOC)
-    if(LESSONS_TRACE_CAN_WRAP_CALLOC)
+    # (A program of its own, with the wrapper: MinGW's runtime, linked in, calls
+    # calloc itself.)
+    include(CheckCXXSourceCompiles)
+    set(CMAKE_REQUIRED_LINK_OPTIONS "-Wl,--wrap=calloc")
+    check_cxx_source_compiles("
+        #include <cstddef>
+        #include <cstdlib>
+        extern \"C\" void* __real_calloc(std::size_t count, std::size_t size);
+        extern \"C\" void* __wrap_calloc(std::size_t count, std::size_t size) { return __real_calloc(count, size); }
+        int main() { return std::calloc(1, 1) == nullptr; }" LESSONS_TRACE_WRAPS_CALLOC)
+    unset(CMAKE_REQUIRED_LINK_OPTIONS)
+    if(LESSONS_TRACE_WRAPS_CALLOC)
         target_compile_definitions(lessons_trace PRIVATE LESSONS_TRACE_WRAP_CALLOC)
         target_link_options(lessons_trace INTERFACE "-Wl,--wrap=calloc")
     endif()
