@@ -57,6 +57,22 @@ const Function FUNCTIONS[] = {
     {"SDL_Error", {Shape::ErrorCode}, Shape::Plain},
 };
 
+// SDL's own names for functions whose symbols are named otherwise
+// (SDL_BlitSurface for SDL_UpperBlit), from SDL's headers.
+const char* const ALIASES[][2] = {
+#include "aliases.inc"
+    {"", ""}};
+
+const char* learners_name(const char* name)
+{
+    for (const auto& alias : ALIASES) {
+        if (std::strcmp(alias[0], name) == 0) {
+            return alias[1];
+        }
+    }
+    return name;
+}
+
 const Function* function_named(const char* name)
 {
     for (const Function& function : FUNCTIONS) {
@@ -373,10 +389,11 @@ void fail_as_sdl_would(const WhatIf& what_if, std::initializer_list<Value> argum
 
 } // namespace
 
-Entry::Entry(const Site& site, std::initializer_list<Value> arguments, Of of)
+Entry::Entry(const Site& called, std::initializer_list<Value> arguments, Of of)
 {
     read_what_if();
     State& s = state();
+    const Site site{called.file, called.line, learners_name(called.name)};
     const Function* function = of == Of::Sdl ? function_named(site.name) : nullptr;
     std::string call = std::string(of == Of::Support ? "lesson::" : "") + site.name + "(";
     int at = 0;

@@ -1,6 +1,6 @@
 // The recorder of the traced build. A traced lesson is compiled with
 // lessons_trace.hpp included first (cmake/Trace.cmake does it), which routes every
-// SDL call, SDL_X(...), through Call<&SDL_X>, and every call of the support library
+// SDL call, SDL_X(...), through Call<&SDL_X>(...), and every call of the support library
 // from a lesson, lesson::f(...), through Support<&lesson::f>. Each passes the call
 // on unchanged and writes one line about it to standard error: when it was made,
 // from which file and line, with which arguments, and what it returned
@@ -106,6 +106,11 @@ public:
     Call(const char* file, int line, const char* name) : site_{file, line, name}
     {
     }
+    // Where a lesson names the function without calling it (a callback, say).
+    operator decltype(F)() const
+    {
+        return F;
+    }
     R operator()(P... arguments) const
     {
         Entry entry(site_, {capture(arguments)...}, Entry::Of::Sdl);
@@ -130,6 +135,11 @@ template <auto F, typename R, typename... P> class Call<F, R (*)(P..., ...)> {
 public:
     Call(const char* file, int line, const char* name) : site_{file, line, name}
     {
+    }
+    // Where a lesson names the function without calling it (a callback, say).
+    operator decltype(F)() const
+    {
+        return F;
     }
     template <typename... More> R operator()(P... arguments, More... more) const
     {
