@@ -113,6 +113,15 @@ function(windows_lesson name)
         VERBATIM)
 endfunction()
 
+# The functions that can be on the stack when a lesson sleeps on the web: main on
+# its way to SDL_Delay, SDL_UpdateWindowSurface on its way to the browser's canvas
+# (it yields once to let the page draw), and a traced twin's recorders of those
+# two. Asyncify makes these alone ready to sleep (see web_lesson); web/edit.mjs
+# adds an edited lesson's own functions.
+set(LESSONS_WEB_SLEEPERS main *lesson_main* SDL_Delay SDL_UpdateWindowSurface
+    SDL_UpdateWindowSurfaceRects Emscripten_UpdateWindowFramebuffer
+    *lessons_trace*Call*SDL_Delay* *lessons_trace*Call*SDL_UpdateWindowSurface*)
+
 # web_lesson(<target> SOURCE <its source> [DATA <file>...] [PAGE lesson|floor|none]
 #            [EXPORT <factory>])
 #
@@ -143,15 +152,14 @@ function(web_lesson target)
     # ENV is exported for the page to set SDL's hints in the program's environment.
     # Built for size: -Oz, the small allocator, Closure where there is one. Asyncify
     # instruments only the functions that can be on the stack when the program
-    # sleeps: main on its way to SDL_Delay, and SDL_UpdateWindowSurface on its way
-    # to the browser's canvas, which yields once to let the page draw. (A lesson
-    # that sleeps from a function of its own adds that function here; its page
-    # would otherwise stop with "unreachable", which the browser test reports.
-    # A traced twin makes those two calls through its recorder, lessons_trace::Call.)
+    # sleeps, LESSONS_WEB_SLEEPERS. (A lesson that sleeps from a function of its own
+    # adds that function there; its page would otherwise stop with "unreachable",
+    # which the browser test reports.)
+    list(TRANSFORM LESSONS_WEB_SLEEPERS REPLACE "(.+)" "'\\1'" OUTPUT_VARIABLE sleepers)
+    list(JOIN sleepers "," sleepers)
     target_link_options(${target} PRIVATE -sASYNCIFY -sEXIT_RUNTIME=1 -sMODULARIZE=1
                         -sEXPORT_NAME=${WEB_EXPORT} -sENVIRONMENT=web -sEXPORTED_RUNTIME_METHODS=ENV
-                        -Oz -sMALLOC=emmalloc ${LESSONS_WEB_CLOSURE}
-                        "-sASYNCIFY_ONLY=['main','*lesson_main*','SDL_Delay','SDL_UpdateWindowSurface','SDL_UpdateWindowSurfaceRects','Emscripten_UpdateWindowFramebuffer','*lessons_trace*Call*SDL_Delay*','*lessons_trace*Call*SDL_UpdateWindowSurface*']")
+                        -Oz -sMALLOC=emmalloc ${LESSONS_WEB_CLOSURE} "-sASYNCIFY_ONLY=[${sleepers}]")
 
     set(options "")
     foreach(file IN LISTS WEB_DATA)
@@ -208,6 +216,27 @@ function(web_pages)
     set(outputs "${bin}/index.html" "${bin}/lessons.css" "${bin}/lesson.js")
     # With the traced twins, each lesson's page gets its SDL calls section, and a
     # button for each failure it handles (docs/trace.md, tests/expected/).
+    # Where esbuild is there (web/package.json's, as scripts/lib/build_web.sh
+    # installs it), each lesson's source gets an editor: editor.js, CodeMirror
+    # bundled, loaded only when Edit is pressed.
+    find_program(LESSONS_ESBUILD esbuild HINTS "${PROJECT_SOURCE_DIR}/web/node_modules/.bin" NO_DEFAULT_PATH
+                 DOC "esbuild, from web/package.json, to bundle the pages' editor")
+    set(editor "")
+    if(LESSONS_ESBUILD)
+        set(editor --editor "${PROJECT_SOURCE_DIR}/web/editor/editor.css")
+        file(GLOB editor_sources CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/web/editor/*")
+        add_custom_command(OUTPUT "${bin}/editor.js"
+            COMMAND "${LESSONS_ESBUILD}" "${PROJECT_SOURCE_DIR}/web/editor/editor.mjs" --bundle --minify
+                    --format=iife --log-level=warning "--outfile=${bin}/editor.js"
+            DEPENDS ${editor_sources} "${PROJECT_SOURCE_DIR}/web/package-lock.json"
+            COMMENT "Bundling the pages' editor (CodeMirror) into editor.js"
+            VERBATIM)
+        list(APPEND outputs "${bin}/editor.css")
+        list(APPEND sources ${editor_sources})
+        add_custom_target(web_editor ALL DEPENDS "${bin}/editor.js")
+    else()
+        message(STATUS "No esbuild (web/node_modules, npm ci in web/): the pages have no editor")
+    endif()
     set(trace "")
     if(LESSONS_TRACE)
         set(trace --trace "${PROJECT_SOURCE_DIR}/docs/trace.md" "${PROJECT_SOURCE_DIR}/tests/expected")
@@ -226,10 +255,52 @@ function(web_pages)
     file(GLOB screenshots CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/docs/screenshots/*.png")
     add_custom_command(OUTPUT ${outputs}
         COMMAND "${LESSONS_PYTHON}" "${PROJECT_SOURCE_DIR}/web/make_pages.py" "${bin}"
-                "${PROJECT_SOURCE_DIR}/lessons/common" "${PROJECT_SOURCE_DIR}/docs/screenshots" ${trace}
-                ${pages}
+                "${PROJECT_SOURCE_DIR}/lessons/common" "${PROJECT_SOURCE_DIR}/docs/screenshots" ${editor}
+                ${trace} ${pages}
         DEPENDS ${sources} ${support} ${web} ${screenshots}
         COMMENT "Writing the lessons' pages and the gallery"
         VERBATIM)
     add_custom_target(web_pages ALL DEPENDS ${outputs})
+    web_edit_manifest()
+endfunction()
+
+# web_edit_manifest()
+#
+# Writes edit.json into the build folder, for web/edit.mjs (the server
+# scripts/web.sh starts), which compiles a lesson a learner edited on its page
+# against this build's support library and SDL2: what to compile and link with,
+# and each lesson's source and data files.
+function(web_edit_manifest)
+    get_property(lessons GLOBAL PROPERTY LESSONS)
+    set(entries "")
+    foreach(lesson IN LISTS lessons)
+        get_target_property(data ${lesson} LESSON_DATA)
+        set(files "")
+        foreach(file IN LISTS data)
+            if(EXISTS "${LESSONS_RESOURCES_DIR}${file}")
+                string(REPLACE "\\" "\\\\" path "${LESSONS_RESOURCES_DIR}${file}")
+                string(REPLACE "\"" "\\\"" path "${path}")
+                list(APPEND files "\"${path}\"")
+            endif()
+        endforeach()
+        list(JOIN files ", " files)
+        string(REPLACE "\"" "\\\"" source "${PROJECT_SOURCE_DIR}/lessons/${lesson}.cpp")
+        list(APPEND entries "    \"${lesson}\": {\"source\": \"${source}\", \"data\": [${files}]}")
+    endforeach()
+    list(JOIN entries ",\n" entries)
+    if(TARGET SDL2::SDL2main)
+        set(main "\"$<TARGET_FILE:SDL2::SDL2main>\", ")
+    endif()
+    file(GENERATE OUTPUT "${PROJECT_BINARY_DIR}/edit.json" CONTENT "{
+  \"compiler\": \"${CMAKE_CXX_COMPILER}\",
+  \"includes\": \"$<JOIN:$<TARGET_PROPERTY:lesson_common,INTERFACE_INCLUDE_DIRECTORIES>,;>;$<JOIN:$<TARGET_PROPERTY:${LESSONS_SDL2},INTERFACE_INCLUDE_DIRECTORIES>,;>\",
+  \"entry\": \"${PROJECT_SOURCE_DIR}/web/lesson_entry.cpp\",
+  \"libraries\": [\"$<TARGET_FILE:lesson_common>\", \"$<TARGET_FILE:lesson_resources>\", ${main}\"$<TARGET_FILE:${LESSONS_SDL2}>\"],
+  \"node_path\": \"${node_path}\",
+  \"sleepers\": \"$<JOIN:${LESSONS_WEB_SLEEPERS},;>\",
+  \"lessons\": {
+${entries}
+  }
+}
+")
 endfunction()

@@ -4,7 +4,8 @@
 # folder with no file in it, together with the tests' own web programs (preset
 # "web-test", in build/web-test/), and runs both in Debian's Chromium, driven by
 # playwright-core (tests/web/test_web.mjs), served by the project's own server and
-# by Python's. First, the project's server on its own (tests/web/serve_test.mjs).
+# by Python's. First, the project's server on its own (tests/web/serve_test.mjs) and
+# its edit endpoint (tests/web/edit_test.mjs).
 # Usage: test_web.sh
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -25,8 +26,10 @@ sh "$root/scripts/lib/build_web.sh" web-test -DLESSONS_RESOURCES_DIR="$scratch/s
 # lesson_check, and the native traced twins the pages' SDL calls are compared with.
 sh "$root/scripts/lib/build.sh" trace
 
-echo "== The web server: compression, caching, and nothing served from outside its folder"
+echo "== The web server: compression, caching, memory, and nothing served from outside its folder or to another host"
 node --test --test-reporter=dot "$root/tests/web/serve_test.mjs"
+echo "== Its edit endpoint: compiling an edited lesson, and what it refuses"
+LESSONS_WEB_BUILD="$root/build/web" node --test --test-reporter=dot "$root/tests/web/edit_test.mjs"
 
 echo "== Each lesson in Chromium"
 timeout 900 node "$root/tests/web/test_web.mjs" "$root" "$root/build/web/bin" "$fixture/bin" \

@@ -137,11 +137,19 @@
     getSelection().removeAllRanges();
   }
   // The sources come after this script in the page, so their clicks are taken here:
-  // a Copy button's, and one on a line's number (drawn by the CSS in the line's
+  // a Copy or Edit button's, and one on a line's number (drawn by the CSS in the line's
   // left padding), which links to that line.
   document.addEventListener("click", (event) => {
     const button = event.target.closest("button.copy");
     if (button) copySource(button);
+    // Edit, beside the lesson's source, turns it into an editor: editor.js, only then.
+    const edit = event.target.closest("button.edit");
+    if (edit && !edit.disabled) {
+      edit.disabled = true;
+      const script = document.createElement("script");
+      script.src = "editor.js";
+      document.head.append(script);
+    }
     const line = event.target.closest(".code pre > span[id]");
     if (line && event.clientX - line.getBoundingClientRect().left < parseFloat(getComputedStyle(line).paddingLeft)) {
       location.hash = line.id;

@@ -136,6 +136,15 @@ def copy_button(file):
     )
 
 
+def edit_button(file):
+    """A button that turns the source below it into an editor (lesson.js loads
+    editor.js for it)."""
+    return (
+        f'<button type="button" class="edit">Edit'
+        f'<span class="visually-hidden"> {html.escape(file)}</span></button>\n'
+    )
+
+
 def changes_section(entry, previous, support):
     """What changed in this lesson's source since the previous lesson's: a unified
     difference, highlighted, each added line marked + and each removed one -."""
@@ -217,14 +226,15 @@ def linked_names(text):
     )
 
 
-def source_sections(entry, previous, functions):
+def source_sections(entry, previous, functions, editable=False):
     """A lesson's source, what changed since the previous lesson, and the support
     code it calls, as sections of its page."""
     called = support_reached(entry["text"], functions)
     source = (
         f'<section id="source" class="source" aria-labelledby="source-title">\n'
         f'<div class="head"><h2 id="source-title">The source: <code>{html.escape(entry["source"].name)}'
-        f"</code></h2>\n{copy_button(entry['source'].name)}</div>\n"
+        f"</code></h2>\n<div>{edit_button(entry['source'].name) if editable else ''}"
+        f"{copy_button(entry['source'].name)}</div></div>\n"
         f'{show_source(entry["text"], "L", set(called))}</section>\n'
     )
     if previous:
@@ -274,12 +284,12 @@ def calls_section(name, failures, functions):
     )
 
 
-def write_page(out, entry, previous, following, functions, trace=None):
+def write_page(out, entry, previous, following, functions, trace=None, editable=False):
     """bin/<name>.html: the program running, and for a lesson its source beside it.
     `previous` and `following` are the lessons before and after it, if any. `trace`:
     the failures each lesson handles, by name, where the build traces them."""
     is_lesson = entry["kind"] == "lesson"
-    source, support = source_sections(entry, previous, functions) if is_lesson else ("", "")
+    source, support = source_sections(entry, previous, functions, editable) if is_lesson else ("", "")
     calls = ""
     if is_lesson and trace is not None:
         called = {function: functions[function.lower()] for function in support_reached(entry["text"], functions)}
@@ -369,6 +379,11 @@ def write_style(out):
 
 
 def main(out, common, screenshots, pages):
+    # --editor <editor.css>: the build bundled editor.js, so each lesson's source
+    # can be edited on its page.
+    editable = pages[:1] == ["--editor"]
+    if editable:
+        editor_style, pages = Path(pages[1]), pages[2:]
     trace = None
     if pages[:1] == ["--trace"]:
         table, expected, pages = Path(pages[1]), Path(pages[2]), pages[3:]
@@ -393,10 +408,12 @@ def main(out, common, screenshots, pages):
         at = lessons.index(entry) if entry in lessons else -1
         previous = lessons[at - 1] if at > 0 else None
         following = lessons[at + 1] if 0 <= at < len(lessons) - 1 else None
-        write_page(out, entry, previous, following, functions, trace)
+        write_page(out, entry, previous, following, functions, trace, editable)
     write_gallery(out, lessons, screenshots)
     write_style(out)
     copy_without_comments(WEB / "lesson.js", out / "lesson.js")
+    if editable:
+        copy_without_comments(editor_style, out / "editor.css")
     if trace is not None:
         copy_without_comments(WEB / "trace.js", out / "trace.js")
         copy_without_comments(WEB / "trace.css", out / "trace.css")

@@ -154,8 +154,10 @@ std::vector<std::string> split_lines(const std::string& text)
     return lines;
 }
 
-std::vector<std::string> check_lesson(const std::string& lesson, const Run& run)
+std::vector<std::string> check_lesson(const std::string& lesson, const Run& run,
+                                      const std::string& screenshot_file)
 {
+    const std::string shot = screenshot_file.empty() ? screenshot_path(lesson) : screenshot_file;
     std::vector<std::string> problems;
 
     std::vector<std::string> expected;
@@ -180,12 +182,12 @@ std::vector<std::string> check_lesson(const std::string& lesson, const Run& run)
     picture::Picture screenshot;
     if (!run.frame) {
         problems.push_back("showed no picture");
-    } else if (!picture::load(screenshot_path(lesson), screenshot, why)) {
-        problems.push_back("cannot read " + screenshot_path(lesson) + ": " + why);
+    } else if (!picture::load(shot, screenshot, why)) {
+        problems.push_back("cannot read " + shot + ": " + why);
     } else if (!picture::contains(*run.frame, screenshot)) {
         problems.push_back("showed a " + std::to_string(run.frame->width) + "x" +
                            std::to_string(run.frame->height) + " picture that is not (and " +
-                           "does not contain) " + screenshot_path(lesson));
+                           "does not contain) " + shot);
     }
 
     if (run.hold_ms >= 0 && run.hold_ms < HOLD_MS) {

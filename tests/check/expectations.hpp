@@ -40,7 +40,9 @@ struct Run {
 std::vector<std::string> split_lines(const std::string& text);
 
 // The problems with a successful run of `lesson`, none when it kept its promise.
-std::vector<std::string> check_lesson(const std::string& lesson, const Run& run);
+// `screenshot`: the picture it must show, where not its own (an edit of it).
+std::vector<std::string> check_lesson(const std::string& lesson, const Run& run,
+                                      const std::string& screenshot = "");
 
 // The problems with a run of `lesson` that met the failure `what_if`.
 std::vector<std::string> check_failure(const std::string& lesson, const std::string& what_if,

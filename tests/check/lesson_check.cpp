@@ -13,6 +13,8 @@
 //          --frame <file>   the last picture it showed (.png, .bmp or .ppm)
 //          --hold-ms <ms>   from the picture being shown to the exit
 //          --lead-ms <ms>   from its last line reaching the reader to the exit
+//          --screenshot <file>  the picture a lesson must show, where not its own
+//                               (an edit of it: lesson mode only)
 // Prints "ok" or the problems, and exits 0 or 1 accordingly (2 for bad usage).
 
 #include "expectations.hpp"
@@ -68,7 +70,7 @@ int main(int argc, char* argv[])
 
     std::vector<std::string> problems;
     if (mode == "lesson") {
-        problems = expect::check_lesson(subject, run);
+        problems = expect::check_lesson(subject, run, option["--screenshot"]);
     } else if (mode == "failure" && subject.find('.') != std::string::npos) {
         problems = expect::check_failure(subject.substr(0, subject.find('.')),
                                          subject.substr(subject.find('.') + 1), run);
