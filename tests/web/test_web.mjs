@@ -20,6 +20,7 @@ import { spawn, spawnSync } from "node:child_process";
 import { createRequire } from "node:module";
 import { readdirSync, readFileSync, writeFileSync } from "node:fs";
 import { dirname, join } from "node:path";
+import { startEditing } from "../../web/edit.mjs";
 import { serve } from "../../web/serve.mjs";
 
 const [root, bin, fixtureBin, missingImage, lessonCheck, scratch, nativeBin] = process.argv.slice(2);
@@ -374,6 +375,139 @@ async function checkCalls(browser, url, name) {
   return problems;
 }
 
+// A picture as lesson_check reads it (PPM), from an RGB function or, drawn in the
+// browser, `png` (base64) at an offset on black.
+function writePicture(file, width, height, rgb) {
+  const pixels = Buffer.alloc(width * height * 3);
+  for (let i = 0; i < width * height; i++) pixels.set(rgb(i % width, Math.floor(i / width)), i * 3);
+  writeFileSync(file, Buffer.concat([Buffer.from(`P6 ${width} ${height} 255\n`), pixels]));
+}
+async function shiftedPicture(page, png, dx, dy) {
+  const rgb = await page.evaluate(async ([png, dx, dy]) => {
+    const bytes = Uint8Array.from(atob(png), (c) => c.charCodeAt(0));
+    const bitmap = await createImageBitmap(new Blob([bytes], { type: "image/png" }));
+    const canvas = new OffscreenCanvas(640, 480);
+    const context = canvas.getContext("2d");
+    context.fillStyle = "#000";
+    context.fillRect(0, 0, 640, 480);
+    context.drawImage(bitmap, dx, dy);
+    const { data } = context.getImageData(0, 0, 640, 480);
+    let text = "";
+    for (let i = 0; i < data.length; i += 4) text += String.fromCharCode(data[i], data[i + 1], data[i + 2]);
+    return btoa(text);
+  }, [png, dx, dy]);
+  return Buffer.from(rgb, "base64");
+}
+
+// Edit and run, as problems: on the pages web/edit.mjs serves, lesson01 with its
+// colour changed shows that colour, lesson02 with its bitmap moved shows it there,
+// each through lesson_check; a syntax error comes back at its line, in the editor
+// and as a button to it; the edit is kept across a reload until Reset, and
+// Download saves it; served otherwise, a page says how to run an edit.
+async function checkEditing(browser) {
+  const problems = [];
+  const edited = async (name, change) => {
+    const seen = await open(browser, `${editing.url}${name}.html`);
+    await ran(seen);
+    await seen.page.click("button.edit");
+    await seen.page.waitForFunction(() => window.lessonEditor && !document.querySelector(".edit-tools .run").disabled,
+                                    null, { timeout: 60000 });
+    const warned = await seen.page.locator(".edit-warning").textContent();
+    if (!/freezes this tab/.test(warned)) problems.push(`${name}: no warning of a lesson that never hands the page back`);
+    const before = await seen.page.evaluate(() => window.lessonEditor.view.state.doc.toString());
+    const after = change(before);
+    await seen.page.evaluate((text) => {
+      const view = window.lessonEditor.view;
+      view.dispatch({ changes: { from: 0, to: view.state.doc.length, insert: text } });
+      window.lessonExit = window.lastFrame = undefined;
+    }, after);
+    await seen.page.click(".edit-tools .run");
+    return { seen, before, after };
+  };
+
+  const colour = await edited("lesson01", (text) => text.replace("238, 118, 33", "33, 118, 238"));
+  const blue = join(scratch, "lesson01-blue.ppm");
+  writePicture(blue, 640, 480, () => [33, 118, 238]);
+  check("lesson01, edited to blue", await ran(colour.seen), "lesson", "lesson01", "--screenshot", blue);
+  const diff = await colour.seen.page.evaluate(() => {
+    const changes = document.querySelector(".edit-diff");
+    return { added: changes.dataset.added, removed: changes.dataset.removed, text: changes.textContent };
+  });
+  if (diff.added !== "1" || diff.removed !== "1" || !diff.text.includes("33, 118, 238")) {
+    problems.push(`the change from lesson01.cpp shows ${diff.added} added and ${diff.removed} removed lines: ${diff.text.slice(0, 300)}`);
+  }
+  const [download] = await Promise.all([colour.seen.page.waitForEvent("download"), colour.seen.page.click(".edit-tools button:has-text('Download')")]);
+  const saved = readFileSync(await download.path(), "utf8");
+  if (download.suggestedFilename() !== "lesson01.cpp" || saved !== colour.after) {
+    problems.push(`Download saves ${download.suggestedFilename()}, ${saved === colour.after ? "" : "not "}the edit`);
+  }
+  problems.push(...(await violations(colour.seen.page)).map((v) => `accessibility, editing: ${v}`));
+  // Kept across a reload, until Reset.
+  await colour.seen.page.reload();
+  await colour.seen.page.click("button.edit");
+  await colour.seen.page.waitForFunction(() => window.lessonEditor, null, { timeout: 60000 });
+  const kept = await colour.seen.page.evaluate(() => window.lessonEditor.view.state.doc.toString());
+  if (kept !== colour.after) problems.push("the edit was not kept across a reload");
+  await colour.seen.page.click(".edit-tools button:has-text('Reset')");
+  const reset = await colour.seen.page.evaluate(() => [window.lessonEditor.view.state.doc.toString(), localStorage.length]);
+  if (reset[0] !== colour.before || reset[1] !== 0) problems.push("Reset does not bring back the lesson's own source");
+
+  // A syntax error: its message at its line.
+  const broken = await edited("lesson01", (text) => text.replace("SDL_Window* window = nullptr;", "SDL_Window* window = nullptr"));
+  await broken.seen.page.waitForFunction(() => window.lessonEdited?.failed, null, { timeout: 60000 });
+  const line = broken.after.split("\n").findIndex((l) => l.includes("SDL_Window* window = nullptr")) + 1;
+  const said = await broken.seen.page.evaluate(() => ({
+    buttons: [...document.querySelectorAll(".edit-messages .error button")].map((b) => Number(b.dataset.line)),
+    marked: document.querySelectorAll(".cm-lintRange-error, .cm-lintPoint-error").length,
+  }));
+  const at = said.buttons.find((n) => n === line || n === line + 1);
+  if (!at || !said.marked) {
+    problems.push(`a missing ';' on line ${line}: errors at lines ${said.buttons}, ${said.marked} marked in the editor`);
+  } else {
+    await broken.seen.page.click(`.edit-messages .error button[data-line="${at}"]`);
+    const cursor = await broken.seen.page.evaluate(() => {
+      const { state } = window.lessonEditor.view;
+      return state.doc.lineAt(state.selection.main.head).number;
+    });
+    if (cursor !== at) problems.push(`the message of line ${at} takes the cursor to line ${cursor}`);
+  }
+  await broken.seen.page.evaluate(() => localStorage.clear());
+  await broken.seen.page.close();
+  await colour.seen.page.close();
+
+  // lesson02, its bitmap drawn 100 pixels right and 50 down.
+  const moved = await edited("lesson02", (text) => text.replace(
+    "SDL_BlitSurface(gHelloWorld, nullptr, gScreenSurface, nullptr);",
+    "SDL_Rect at = {100, 50, 0, 0};\n            SDL_BlitSurface(gHelloWorld, nullptr, gScreenSurface, &at);"));
+  const shifted = join(scratch, "lesson02-moved.ppm");
+  const png = readFileSync(join(root, "docs", "screenshots", "lesson02.png")).toString("base64");
+  const pixels = await shiftedPicture(moved.seen.page, png, 100, 50);
+  writeFileSync(shifted, Buffer.concat([Buffer.from("P6 640 480 255\n"), pixels]));
+  check("lesson02, edited to draw at (100, 50)", await ran(moved.seen), "lesson", "lesson02", "--screenshot", shifted);
+  await moved.seen.page.evaluate(() => localStorage.clear());
+  await moved.seen.page.close();
+
+  // Served by a static host, a page can edit, but says how to run an edit.
+  const still = await open(browser, `${python.url}lesson01.html`);
+  await ran(still);
+  await still.page.click("button.edit");
+  await still.page.waitForFunction(() => document.querySelector(".edit-state")?.textContent.includes("web.sh"),
+                                   null, { timeout: 60000 }).catch(() => {});
+  const offered = await still.page.evaluate(() => ({
+    run: document.querySelector(".edit-tools .run")?.disabled,
+    said: document.querySelector(".edit-state")?.textContent ?? "",
+  }));
+  if (offered.run !== true || !offered.said.includes("sh scripts/web.sh")) {
+    problems.push(`served by http.server, Edit offers Run (${!offered.run}) and says "${offered.said}"`);
+  }
+  await still.page.close();
+  if (!problems.length) {
+    console.log("ok: edit and run: a colour and a position changed and shown, a syntax error at its line, " +
+                "kept across a reload until Reset, Download, no Run where the page is served otherwise");
+  }
+  return problems;
+}
+
 // Python's own static file server, on a free port; resolves to { url, stop }.
 function pythonServer(folder) {
   const server = spawn("python3", ["-u", "-m", "http.server", "--bind", "127.0.0.1", "0"], {
@@ -434,6 +568,7 @@ ours.server.on("request", (request, response) =>
   response.on("finish", () => answered.push({ path: request.url, status: response.statusCode })));
 const python = await pythonServer(bin);
 const fixture = await serve(fixtureBin);
+const editing = await startEditing(join(bin, ".."));
 try {
   for (const [server, url] of [["serve.mjs", ours.url], ["http.server", python.url]]) {
     console.log(`== Each lesson's page, served by ${server}`);
@@ -521,12 +656,13 @@ try {
   }
 
   // The pages as the README and docs/ show them, at 1280x800: lesson02 with its
-  // picture drawn, in light colours and in dark ones, and its SDL calls section
-  // after a what-if run.
+  // picture drawn, in light colours and in dark ones, and lesson01's SDL calls
+  // section after a what-if run (no path in it, which differs from one checkout to
+  // another).
   for (const [page, file, colorScheme, ready, element] of [
     ["lesson02.html", "page-lesson02", "light", () => window.lastFrame !== undefined, null],
     ["lesson02.html", "page-lesson02-dark", "dark", () => window.lastFrame !== undefined, null],
-    ["lesson02.html?what-if=no-file", "page-calls", "light", () => window.lessonTraced !== undefined, "#calls"],
+    ["lesson01.html?what-if=no-window", "page-calls", "light", () => window.lessonTraced !== undefined, "#calls"],
   ]) {
     const shot = await open(browser, `${ours.url}${page}`, { width: 1280, height: 800 });
     await shot.page.emulateMedia({ colorScheme });
@@ -550,6 +686,9 @@ try {
                   `(${(share * 100).toFixed(2)}% of pixels differ)`);
     }
   }
+
+  console.log("== Edit and run, on the pages web.sh serves");
+  for (const problem of await checkEditing(browser)) fail(problem);
 
   console.log("== The tests' own programs");
   const missing = await open(browser, `${fixture.url}lesson02.html`);
@@ -581,6 +720,8 @@ try {
   await browser.close();
   ours.server.close();
   fixture.server.close();
+  editing.server.closeAllConnections();
+  editing.server.close();
   python.stop();
 }
 

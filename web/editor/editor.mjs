@@ -9,6 +9,8 @@
 // Download saves it.
 import { basicSetup, EditorView } from "codemirror";
 import { cpp } from "@codemirror/lang-cpp";
+import { HighlightStyle, syntaxHighlighting } from "@codemirror/language";
+import { tags } from "@lezer/highlight";
 import { setDiagnostics } from "@codemirror/lint";
 import { structuredPatch } from "diff";
 
@@ -74,6 +76,18 @@ function showChanges(text) {
   changes.dataset.removed = removed;
 }
 
+// The page's colours, light and dark (editor.css): each keeps a contrast of 4.5:1.
+const colours = HighlightStyle.define([
+  { tag: [tags.keyword, tags.modifier, tags.controlKeyword, tags.operatorKeyword], color: "var(--edit-keyword)" },
+  { tag: [tags.typeName, tags.standard(tags.typeName)], color: "var(--edit-type)" },
+  { tag: [tags.string, tags.character], color: "var(--edit-string)" },
+  { tag: [tags.number, tags.bool, tags.null], color: "var(--edit-number)" },
+  { tag: [tags.comment, tags.lineComment, tags.blockComment], color: "var(--edit-comment)", fontStyle: "italic" },
+  { tag: [tags.processingInstruction, tags.macroName, tags.meta], color: "var(--edit-preprocessor)" },
+  { tag: [tags.function(tags.variableName), tags.function(tags.propertyName)], color: "var(--edit-function)" },
+  { tag: tags.invalid, color: "var(--removed-bar)" },
+]);
+
 let saving = 0;
 const view = new EditorView({
   doc: localStorage.getItem(kept) ?? original,
@@ -81,7 +95,9 @@ const view = new EditorView({
   extensions: [
     basicSetup,
     cpp(),
-    EditorView.contentAttributes.of({ "aria-label": `${file}, editable` }),
+    syntaxHighlighting(colours),
+    // The editable text is where a keyboard comes to it, and scrolls it.
+    EditorView.contentAttributes.of({ "aria-label": `${file}, editable`, tabindex: "0" }),
     EditorView.updateListener.of((update) => {
       if (!update.docChanged) return;
       clearTimeout(saving);
@@ -109,8 +125,11 @@ function showMessages(found) {
   const doc = view.state.doc;
   view.dispatch(setDiagnostics(view.state, found.map((message) => {
     const line = doc.line(Math.min(Math.max(message.line, 1), doc.lines));
-    const from = Math.min(line.from + Math.max(message.column - 1, 0), line.to);
-    return { from, to: Math.max(from, line.to), severity: message.severity, message: message.text };
+    // From its column to the end of its line, or the whole line where the column
+    // is its end (a missing ';').
+    let from = Math.min(line.from + Math.max(message.column - 1, 0), line.to);
+    if (from >= line.to) from = line.from;
+    return { from, to: Math.max(from + 1, line.to), severity: message.severity, message: message.text };
   })));
   messages.textContent = "";
   for (const message of found) {
