@@ -1,7 +1,7 @@
 #!/bin/sh
 # Every script answers --help with its usage (status 0), and refuses what it does
 # not understand with its usage and status 2, at once, having built, installed and
-# started nothing: an unknown option, an unknown lesson, a name that is not a Debian
+# started nothing: an unknown option, an unknown lesson or what-if, a name that is not a Debian
 # package, a LESSONS_SKIP_INSTALL it cannot read. Every script the README and docs/
 # name exists. Works on a copy of the project, with a stand-in for every command
 # that builds, installs or starts something, each noting that it was called.
@@ -61,6 +61,9 @@ done
 lessons=$(lessons | tr '\n' ' ')
 run 2 "the lessons are: $lessons" run_lessons.sh lesson99
 run 2 "there is no lesson 'extra'" run_lessons.sh lesson01 extra
+run 2 "there is no what-if 'no-such-failure'" run_lessons.sh --what-if no-such-failure
+run 2 "lesson01 does not handle 'no-file'" run_lessons.sh --what-if no-file lesson01
+run 0 "no-window" run_lessons.sh --what-if list
 
 for name in -o "" "lib*" "two words" "x" "Capital" "a;b"; do
     run 2 "" lib/install_deps.sh g++ "$name"
