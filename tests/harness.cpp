@@ -237,6 +237,16 @@ int call_index(const Result& result, const std::string& prefix)
     return ::testing::AssertionSuccess();
 }
 
+std::vector<std::string> lessons()
+{
+    std::vector<std::string> names;
+    std::istringstream list(LESSONS);
+    for (std::string name; std::getline(list, name, ',');) {
+        names.push_back(name);
+    }
+    return names;
+}
+
 std::string pointer_text(const void* pointer)
 {
     char text[64];

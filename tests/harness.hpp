@@ -78,6 +78,9 @@ int call_index(const Result& result, const std::string& prefix);
 // Passes when no sanitizer reported anything and the program was not killed.
 ::testing::AssertionResult ran_clean(const Result& result);
 
+// The lessons add_lesson registers, in order.
+std::vector<std::string> lessons();
+
 // "%p" of a pointer, as the lessons and the seam print it.
 std::string pointer_text(const void* pointer);
 

@@ -11,21 +11,10 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <sstream>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> all_lessons()
-{
-    std::vector<std::string> names;
-    std::istringstream list(LESSONS);
-    for (std::string name; std::getline(list, name, ',');) {
-        names.push_back(name);
-    }
-    return names;
-}
 
 class Lessons : public ::testing::TestWithParam<std::string> {};
 
@@ -72,7 +61,7 @@ TEST_P(Lessons, KeepTheirPromise)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(, Lessons, ::testing::ValuesIn(all_lessons()),
+INSTANTIATE_TEST_SUITE_P(, Lessons, ::testing::ValuesIn(harness::lessons()),
                          [](const auto& info) { return info.param; });
 
 TEST(Harness, AWaitThatCannotSucceedFailsTheTestWithItsReason)

@@ -14,21 +14,10 @@
 #include <fstream>
 #include <regex>
 #include <set>
-#include <sstream>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> all_lessons()
-{
-    std::vector<std::string> names;
-    std::istringstream list(LESSONS);
-    for (std::string name; std::getline(list, name, ',');) {
-        names.push_back(name);
-    }
-    return names;
-}
 
 // One line of a trace: where, indented how deep, which call, and the rest.
 struct Traced {
@@ -107,7 +96,7 @@ TEST_P(Trace, ListsTheCallsTheLessonMakesEachAtItsLine)
     EXPECT_EQ(listed, seen) << "the trace:\n" << traced.err;
 }
 
-INSTANTIATE_TEST_SUITE_P(, Trace, ::testing::ValuesIn(all_lessons()),
+INSTANTIATE_TEST_SUITE_P(, Trace, ::testing::ValuesIn(harness::lessons()),
                          [](const auto& info) { return info.param; });
 
 // Every failure a lesson handles, as tests/expected/<lesson>.<what-if>.txt lists them.
@@ -115,7 +104,7 @@ std::vector<std::string> all_what_ifs()
 {
     std::vector<std::string> found;
     const fs::path expected = fs::path(expect::expected_lines_path("x")).parent_path();
-    for (const std::string& lesson : all_lessons()) {
+    for (const std::string& lesson : harness::lessons()) {
         for (const auto& entry : fs::directory_iterator(expected)) {
             const std::string name = entry.path().filename().string();
             // <lesson>.<what-if>.txt; <lesson>.txt is what it prints when all goes well.
@@ -169,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(, WhatIf, ::testing::ValuesIn(all_what_ifs()), [](const
 
 TEST(WhatIfs, AnUnknownNameIsRefusedBeforeTheLessonStarts)
 {
-    const auto result = traced_run(all_lessons().front(), "no-such-failure");
+    const auto result = traced_run(harness::lessons().front(), "no-such-failure");
     EXPECT_EQ(result.exit_code, 2);
     EXPECT_EQ(result.out, "") << "the lesson ran";
     EXPECT_NE(result.err.find("no-window"), std::string::npos) << result.err;
@@ -196,7 +185,7 @@ TEST(Seam, InterposesEverySdlFunctionTheLessonsImport)
     const std::set<std::string> seam =
         symbols("nm -D --defined-only --format=just-symbols " + quoted(SDL_SEAM_PATH));
     ASSERT_FALSE(seam.empty()) << "nm found no symbol in " << SDL_SEAM_PATH;
-    for (const std::string& lesson : all_lessons()) {
+    for (const std::string& lesson : harness::lessons()) {
         for (const std::string& imported : symbols("nm -D --undefined-only --format=just-symbols " +
                                                    quoted(std::string(LESSON_BIN_DIR) + lesson))) {
             EXPECT_TRUE(seam.count(imported)) << lesson << " calls " << imported
