@@ -3,8 +3,10 @@
 // headless Chromium from a local server, again and again. For each page: the
 // bytes it downloads, file by file and in all, raw, gzip- and brotli-compressed
 // (web/serve.mjs sends brotli to a browser that takes it), and the
-// time from the start of navigation to the first frame drawn on the canvas.
+// time from the start of navigation to the first frame drawn on the canvas. Then
+// editing: lesson01 with its colour changed, from Run to its first frame.
 //   node bench_web.mjs <bin> [loads]     (default 60; medians are printed)
+// <bin> is a web build's bin/, beside which its edit.json is.
 // A load takes 200 to 400 ms here, and one load to the next on a shared machine
 // differs by more than the lesson's page does from its floor's (by a quarter, often);
 // so the lesson and its floor are loaded in pairs, one right after the other, the

@@ -5,7 +5,10 @@
 // The URL it prints holds a token, as a folder of its own, /edit-<token>/: the
 // pages there are the same, and beside them, <that folder>/compile compiles an
 // edited lesson with em++ against the support library and SDL2 of the build
-// (its edit.json) and answers with the program, or with the compiler's messages.
+// (its edit.json) and answers with the program, or with the compiler's messages:
+// JSON, or for a program, the 4-byte length of its JSON (its JavaScript, times and
+// messages), the JSON, then its WebAssembly as it is, which the page compiles as
+// it is, without decoding it from base64.
 // It answers only a request that carries the token, comes from the page's own
 // origin with this server's own Host, and sends JSON of at most 64 KB naming a
 // lesson the build has. It runs the compiler and linker only, with a fixed list
@@ -167,7 +170,7 @@ export async function startEditing(build, { timeLimitMs = TIME_LIMIT_MS, memoryL
       return {
         ok: true,
         js: await readFile(join(work, "edited.js"), "utf8"),
-        wasm: (await readFile(join(work, "edited.wasm"))).toString("base64"),
+        wasm: await readFile(join(work, "edited.wasm")),
         compileMs: Math.round(compiled.ms),
         linkMs: Math.round(linked.ms),
         messages: messagesIn(compiled.log, file),
@@ -237,7 +240,14 @@ export async function startEditing(build, { timeLimitMs = TIME_LIMIT_MS, memoryL
     const result = await compile(mine, asked.lesson, asked.source);
     if (running === mine) running = null;
     if (result.stopped === "newer") return answer(409, { ok: false, why: "a newer Run stopped this one" }), true;
-    answer(result.ok ? 200 : 422, result);
+    if (!result.ok) return answer(422, result), true;
+    const { wasm, ...rest } = result;
+    const json = Buffer.from(JSON.stringify(rest));
+    const length = Buffer.alloc(4);
+    length.writeUInt32LE(json.length);
+    response.writeHead(200, { "Content-Type": "application/octet-stream", "Cache-Control": "no-store",
+                              "X-Content-Type-Options": "nosniff" });
+    response.end(Buffer.concat([length, json, wasm]));
     return true;
   }
 

@@ -182,8 +182,18 @@ run.addEventListener("click", async () => {
     state.textContent = `The server could not be reached: ${error.message}`;
     return;
   }
-  const answer = await response.json().catch(() => ({ why: `status ${response.status}` }));
   if (response.status === 409) return; // a newer Run is on its way
+  // A program comes as the length of its JSON, the JSON, and its WebAssembly.
+  let answer;
+  let wasm = null;
+  if (response.status === 200) {
+    const body = await response.arrayBuffer();
+    const length = new DataView(body).getUint32(0, true);
+    answer = JSON.parse(new TextDecoder().decode(new Uint8Array(body, 4, length)));
+    wasm = new Uint8Array(body, 4 + length);
+  } else {
+    answer = await response.json().catch(() => ({ why: `status ${response.status}` }));
+  }
   showMessages(answer.messages ?? []);
   if (!answer.ok) {
     state.textContent = `It did not run: ${answer.why}.`;
@@ -192,7 +202,6 @@ run.addEventListener("click", async () => {
   }
   state.textContent = `Compiled in ${answer.compileMs} ms and linked in ${answer.linkMs} ms; running it.`;
   Object.assign(window.lessonEdited, { compileMs: answer.compileMs, linkMs: answer.linkMs, answered: performance.now() });
-  const wasm = Uint8Array.from(atob(answer.wasm), (c) => c.charCodeAt(0));
   const make = await load(answer.js);
   window.lessonPage.run({
     make,
