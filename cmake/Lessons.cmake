@@ -1,5 +1,16 @@
 # Helpers that keep a lesson's CMake down to one line.
 
+# glob_folder(<variable> <folder>)
+#
+# Sets <variable> to <folder> as a file(GLOB) pattern must name it: each '[', ']',
+# '*' and '?' of it in brackets, so that a checkout under a folder such as
+# "lessons [x] (y)" still finds its files (a glob reads "[x]" as one of the
+# letters in it, and finds nothing).
+function(glob_folder variable folder)
+    string(REGEX REPLACE "([][*?])" "[\\1]" folder "${folder}")
+    set(${variable} "${folder}" PARENT_SCOPE)
+endfunction()
+
 # folder_path(<variable> <path>)
 #
 # Sets <variable> to <path> with '/' separators and a trailing '/', whatever was
@@ -212,6 +223,7 @@ function(web_pages)
                             "and python3-pygments); LESSONS_PYTHON names the python3 to use.")
     endif()
     get_property(pages GLOBAL PROPERTY WEB_PAGES)
+    glob_folder(project "${PROJECT_SOURCE_DIR}")
     set(bin "${PROJECT_BINARY_DIR}/bin")
     set(outputs "${bin}/index.html" "${bin}/lessons.css" "${bin}/lesson.js")
     # With the traced twins, each lesson's page gets its SDL calls section, and a
@@ -224,7 +236,7 @@ function(web_pages)
     set(editor "")
     if(LESSONS_ESBUILD)
         set(editor --editor "${PROJECT_SOURCE_DIR}/web/editor/editor.css")
-        file(GLOB editor_sources CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/web/editor/*")
+        file(GLOB editor_sources CONFIGURE_DEPENDS "${project}/web/editor/*")
         add_custom_command(OUTPUT "${bin}/editor.js"
             COMMAND "${LESSONS_ESBUILD}" "${PROJECT_SOURCE_DIR}/web/editor/editor.mjs" --bundle --minify
                     --format=iife --log-level=warning "--outfile=${bin}/editor.js"
@@ -241,7 +253,7 @@ function(web_pages)
     if(LESSONS_TRACE)
         set(trace --trace "${PROJECT_SOURCE_DIR}/docs/trace.md" "${PROJECT_SOURCE_DIR}/tests/expected")
         list(APPEND outputs "${bin}/trace.js" "${bin}/trace.css")
-        file(GLOB expected CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/tests/expected/*.txt")
+        file(GLOB expected CONFIGURE_DEPENDS "${project}/tests/expected/*.txt")
         list(APPEND sources "${PROJECT_SOURCE_DIR}/docs/trace.md" ${expected})
     endif()
     set(sources "")
@@ -250,9 +262,9 @@ function(web_pages)
         list(APPEND outputs "${bin}/${CMAKE_MATCH_1}.html")
         list(APPEND sources "${CMAKE_MATCH_2}")
     endforeach()
-    file(GLOB support CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/lessons/common/*.cpp")
-    file(GLOB web LIST_DIRECTORIES false CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/web/*")
-    file(GLOB screenshots CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/docs/screenshots/*.png")
+    file(GLOB support CONFIGURE_DEPENDS "${project}/lessons/common/*.cpp")
+    file(GLOB web LIST_DIRECTORIES false CONFIGURE_DEPENDS "${project}/web/*")
+    file(GLOB screenshots CONFIGURE_DEPENDS "${project}/docs/screenshots/*.png")
     add_custom_command(OUTPUT ${outputs}
         COMMAND "${LESSONS_PYTHON}" "${PROJECT_SOURCE_DIR}/web/make_pages.py" "${bin}"
                 "${PROJECT_SOURCE_DIR}/lessons/common" "${PROJECT_SOURCE_DIR}/docs/screenshots" ${editor}

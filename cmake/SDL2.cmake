@@ -132,6 +132,14 @@ function(lessons_sdl2_from_source)
     # With ccache on, SDL2's CMake asks for CMake 3.4...3.5 again, which CMake 3.31
     # and newer warn is deprecated; a lesson's build does not need ccache.
     set(SDL_CCACHE OFF CACHE BOOL "" FORCE)
+    # Without ALSA's headers SDL2 warns, and builds without sound, which no lesson
+    # has: it is asked for only where they are.
+    if(NOT DEFINED SDL_ALSA AND NOT EMSCRIPTEN AND NOT WIN32)
+        find_package(ALSA QUIET)
+        if(NOT ALSA_FOUND)
+            set(SDL_ALSA OFF CACHE BOOL "SDL2 with ALSA's sound (its headers were not found)")
+        endif()
+    endif()
     set(SDL2_DISABLE_INSTALL ON CACHE BOOL "" FORCE)
     set(SDL2_DISABLE_UNINSTALL ON CACHE BOOL "" FORCE)
     # SDL2's configure speaks for a hundred lines; its warnings and errors still show.
@@ -146,7 +154,8 @@ function(lessons_sdl2_from_source)
     # spaces and parentheses escaped, so a build folder named with a quote, '&' or '$'
     # breaks SDL2.dll's version resource. The DLL works the same without it.
     if(CMAKE_RC_COMPILER MATCHES "windres" AND TARGET SDL2)
-        file(GLOB resources "${sdl2_SOURCE_DIR}/src/main/windows/*.rc")
+        glob_folder(sdl2 "${sdl2_SOURCE_DIR}")
+        file(GLOB resources "${sdl2}/src/main/windows/*.rc")
         set_source_files_properties(${resources} TARGET_DIRECTORY SDL2
                                     PROPERTIES HEADER_FILE_ONLY ON)
     endif()
