@@ -181,7 +181,14 @@ TEST(Seam, InterposesEverySdlFunctionTheLessonsImport)
         }
         return names;
     };
-    const auto quoted = [](const std::string& path) { return "'" + path + "'"; };
+    // For the shell: in single quotes, each of its own as '\''.
+    const auto quoted = [](const std::string& path) {
+        std::string text = "'";
+        for (const char c : path) {
+            text += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        }
+        return text + "'";
+    };
     const std::set<std::string> seam =
         symbols("nm -D --defined-only --format=just-symbols " + quoted(SDL_SEAM_PATH));
     ASSERT_FALSE(seam.empty()) << "nm found no symbol in " << SDL_SEAM_PATH;

@@ -31,5 +31,6 @@ LESSONS_TRACE_SUPPORT_FUNCTIONS
 #define lesson lessons_traced
 #endif
 
-#define LESSONS_TRACE_SDL(function) ::lessons_trace::Call<&::function>(__FILE__, __LINE__, #function)
+#define LESSONS_TRACE_SDL(function)                                                                \
+    ::lessons_trace::Call<&::function>(__FILE__, __LINE__, #function)
 #include "lessons_trace_sdl.hpp"
