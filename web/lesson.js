@@ -97,8 +97,9 @@
   again.addEventListener("click", run);
   window.lessonPage = { run: (traced) => ((program = traced), run()) };
 
-  // The SDL calls section's buttons, and the page opened as ?trace or
-  // ?what-if=<name>, run the traced twin instead: trace.js loads only then.
+  // The SDL calls section's buttons (their clicks are taken below), and the page
+  // opened as ?trace or ?what-if=<name>, run the traced twin instead: trace.js
+  // loads only then.
   function trace(whatIf) {
     if (window.lessonTrace) return window.lessonTrace(whatIf);
     const script = document.createElement("script");
@@ -106,10 +107,6 @@
     script.onload = () => window.lessonTrace(whatIf);
     document.head.append(script);
   }
-  document.getElementById("calls")?.addEventListener("click", (event) => {
-    const button = event.target.closest("button[data-what-if]");
-    if (button) trace(button.dataset.whatIf);
-  });
   const asked = /[?&](?:trace|what-if=([^&]*))/.exec(location.search);
   if (asked) trace(decodeURIComponent(asked[1] ?? ""));
   else run();
@@ -136,10 +133,12 @@
     done(document.execCommand("copy"));
     getSelection().removeAllRanges();
   }
-  // The sources come after this script in the page, so their clicks are taken here:
-  // a Copy or Edit button's, and one on a line's number (drawn by the CSS in the line's
-  // left padding), which links to that line.
+  // The SDL calls and the sources come after this script in the page, so their clicks
+  // are taken here: a what-if's, a Copy or Edit button's, and one on a line's number
+  // (drawn by the CSS in the line's left padding), which links to that line.
   document.addEventListener("click", (event) => {
+    const whatIf = event.target.closest("#calls button[data-what-if]");
+    if (whatIf) trace(whatIf.dataset.whatIf);
     const button = event.target.closest("button.copy");
     if (button) copySource(button);
     // Edit, beside the lesson's source, turns it into an editor: editor.js, only then.
