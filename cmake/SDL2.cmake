@@ -178,6 +178,10 @@ if(SDL2_FOUND)
         set(SDL2_VERSION "(no version)")
     endif()
     set(LESSONS_SDL2_ORIGIN "installed, ${SDL2_DIR}")
+    if(FETCHCONTENT_SOURCE_DIR_SDL2)
+        # The scripts name a source for a machine with no SDL2; this one has one.
+        string(APPEND LESSONS_SDL2_ORIGIN " (the source in FETCHCONTENT_SOURCE_DIR_SDL2 not needed)")
+    endif()
     lessons_sdl2_refuse_if_old("${SDL2_VERSION}" "found in ${SDL2_DIR}")
 elseif(from_source STREQUAL "OFF")
     message(FATAL_ERROR
