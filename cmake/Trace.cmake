@@ -8,52 +8,7 @@
 
 set(LESSONS_TRACE_DIR "${PROJECT_SOURCE_DIR}/tools/trace")
 
-# lessons_trace_sdl_functions(<variable> <SDL.h folder>)
-#
-# The SDL functions SDL.h declares, and "<name>=<function>" where a name of SDL's
-# is a plain alias of a function (SDL_BlitSurface=SDL_UpperBlit), read from the
-# headers SDL.h includes.
-function(lessons_trace_sdl_functions variable folder)
-    set(headers SDL.h)
-    set(read "")
-    set(functions "")
-    set(aliases "")
-    while(headers)
-        list(POP_FRONT headers header)
-        if(header IN_LIST read OR NOT EXISTS "${folder}/${header}")
-            continue()
-        endif()
-        list(APPEND read "${header}")
-        file(READ "${folder}/${header}" text)
-        string(REGEX MATCHALL "#include \"SDL[A-Za-z0-9_]*\\.h\"" includes "${text}")
-        foreach(include IN LISTS includes)
-            string(REGEX REPLACE "#include \"(.*)\"" "\\1" include "${include}")
-            list(APPEND headers "${include}")
-        endforeach()
-        # extern DECLSPEC <type> SDLCALL SDL_Name(, the name perhaps on the next line.
-        string(REGEX MATCHALL "extern DECLSPEC[^;(]*SDLCALL[ \t\r\n*]*SDL_[A-Za-z0-9_]+[ \t\r\n]*\\("
-               declared "${text}")
-        foreach(declaration IN LISTS declared)
-            string(REGEX MATCH "SDL_[A-Za-z0-9_]+[ \t\r\n]*\\($" name "${declaration}")
-            string(REGEX REPLACE "[ \t\r\n]*\\($" "" name "${name}")
-            list(APPEND functions "${name}")
-        endforeach()
-        string(REGEX MATCHALL "\n#define SDL_[A-Za-z0-9_]+ +SDL_[A-Za-z0-9_]+[ \t]*\r?\n" defined "${text}")
-        list(APPEND aliases ${defined})
-    endwhile()
-    list(REMOVE_DUPLICATES functions)
-    # SDL_main is the lesson's own main, renamed.
-    list(REMOVE_ITEM functions SDL_main)
-    set(result ${functions})
-    foreach(alias IN LISTS aliases)
-        string(REGEX REPLACE "^\n#define (SDL_[A-Za-z0-9_]+) +(SDL_[A-Za-z0-9_]+).*" "\\1=\\2" pair "${alias}")
-        string(REGEX REPLACE ".*=" "" target "${pair}")
-        if(target IN_LIST functions)
-            list(APPEND result "${pair}")
-        endif()
-    endforeach()
-    set(${variable} "${result}" PARENT_SCOPE)
-endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/SdlHeaders.cmake")
 
 # lessons_trace_sdl_folder(<variable>): the folder holding the SDL.h the lessons
 # include, from the include folders of the SDL2 they link.
@@ -90,21 +45,54 @@ function(lessons_trace_setup)
     set(out "${PROJECT_BINARY_DIR}/lessons_trace")
 
     lessons_trace_sdl_folder(sdl_folder)
-    lessons_trace_sdl_functions(functions "${sdl_folder}")
+    sdl_headers_read("${sdl_folder}" sdl)
+    # Each SDL function's name becomes a macro of its own for its recorder.
     string(CONCAT text "// Written by cmake/Trace.cmake from ${sdl_folder}/SDL.h and the headers it\n"
                        "// includes: every SDL function, traced (tools/trace/lessons_trace.hpp).\n")
-    set(aliases "// Written by cmake/Trace.cmake: SDL's names for its functions, where they differ.\n")
-    foreach(entry IN LISTS functions)
-        if(entry MATCHES "^(.*)=(.*)$")
-            # SDL's own alias stays, and leads to the traced function; the trace
-            # shows the name a learner writes.
-            string(APPEND aliases "{\"${CMAKE_MATCH_2}\", \"${CMAKE_MATCH_1}\"},\n")
-        else()
-            string(APPEND text "#undef ${entry}\n#define ${entry} LESSONS_TRACE_SDL(${entry})\n")
-        endif()
+    foreach(function IN LISTS sdl_functions)
+        string(APPEND text "#undef ${function}\n#define ${function} LESSONS_TRACE_SDL(${function})\n")
     endforeach()
     file(CONFIGURE OUTPUT "${out}/lessons_trace_sdl.hpp" CONTENT "${text}" @ONLY)
-    file(CONFIGURE OUTPUT "${out}/aliases.inc" CONTENT "${aliases}" @ONLY)
+    # SDL's own alias stays, and leads to the traced function; the trace shows the
+    # name a learner writes.
+    set(text "// Written by cmake/Trace.cmake: SDL's names for its functions, where they differ.\n")
+    foreach(alias IN LISTS sdl_aliases)
+        string(REGEX REPLACE "(.*)=(.*)" "{\"\\2\", \"\\1\"},\n" alias "${alias}")
+        string(APPEND text "${alias}")
+    endforeach()
+    file(CONFIGURE OUTPUT "${out}/aliases.inc" CONTENT "${text}" @ONLY)
+    # How each function's arguments and result read.
+    set(text "// Written by cmake/Trace.cmake from SDL's headers: {function, result, arguments}.\n")
+    foreach(shape IN LISTS sdl_shapes)
+        string(REPLACE "|" "\", \"" shape "${shape}")
+        string(APPEND text "{\"${shape}\"},\n")
+    endforeach()
+    file(CONFIGURE OUTPUT "${out}/shapes.inc" CONTENT "${text}" @ONLY)
+    # The enumerations, by name: their values are the compiler's to work out. Those
+    # SDL.h leaves out on this platform (Windows' own, say) are left out.
+    file(WRITE "${out}/sdl_h.cpp" "#include <SDL.h>\n")
+    execute_process(COMMAND "${CMAKE_CXX_COMPILER}" -E "-I${sdl_folder}" "${out}/sdl_h.cpp"
+                    OUTPUT_VARIABLE preprocessed ERROR_QUIET RESULT_VARIABLE failed)
+    set(text "// Written by cmake/Trace.cmake from SDL's headers: each enumeration, by name.\n")
+    set(index 0)
+    foreach(enum IN LISTS sdl_enums)
+        string(REGEX REPLACE "=.*" "" type "${enum}")
+        string(REGEX REPLACE ".*=" "" names "${enum}")
+        string(REPLACE "," ";" names "${names}")
+        list(GET names 0 first)
+        set(entries "")
+        if(failed OR type STREQUAL "SDL_INIT" OR preprocessed MATCHES "[^A-Za-z0-9_]${first}[^A-Za-z0-9_]")
+            foreach(name IN LISTS names)
+                string(APPEND entries "{static_cast<long long>(${name}), \"${name}\"}, ")
+            endforeach()
+        endif()
+        string(APPEND text "LESSONS_TRACE_ENUM(${index}, \"${type}\", ${entries})\n")
+        math(EXPR index "${index} + 1")
+    endforeach()
+    file(CONFIGURE OUTPUT "${out}/enums.inc" CONTENT "${text}" @ONLY)
+    list(TRANSFORM LESSONS_EVENT_READERS REPLACE "(.+)" "\"\\1\"," OUTPUT_VARIABLE readers)
+    list(JOIN readers "\n" readers)
+    file(CONFIGURE OUTPUT "${out}/event_readers.inc" CONTENT "${readers}\n" @ONLY)
 
     # The support functions: one a header of lessons/common, named after it.
     glob_folder(project "${PROJECT_SOURCE_DIR}")
@@ -131,22 +119,16 @@ function(lessons_trace_setup)
     string(APPEND text "#define LESSONS_TRACE_SUPPORT_FUNCTIONS${names}\n")
     file(CONFIGURE OUTPUT "${out}/lessons_trace_support.hpp" CONTENT "${text}" @ONLY)
 
-    # The failures it can make: the table under "What if a call fails" in docs/trace.md.
-    set(what_ifs_page "${PROJECT_SOURCE_DIR}/docs/trace.md")
-    set_property(DIRECTORY "${PROJECT_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-                 "${what_ifs_page}")
-    file(STRINGS "${what_ifs_page}" rows REGEX "^\\| `[a-z-]+` \\|")
-    set(text "// Written by cmake/Trace.cmake from docs/trace.md.\n")
-    foreach(row IN LISTS rows)
-        string(REGEX MATCH "^\\| `([a-z-]+)` \\| `([A-Za-z_]+)[^|]*\\| ([^|]*) \\| [^|]* \\| \"([^\"]*)\" \\|"
-               matched "${row}")
-        if(NOT matched)
-            message(FATAL_ERROR "docs/trace.md: a what-if row is not '| `name` | `call` | "
-                                "meaning | question | \"SDL's error\" |': ${row}")
-        endif()
-        string(REPLACE "\"" "\\\"" meaning "${CMAKE_MATCH_3}")
-        string(APPEND text "{\"${CMAKE_MATCH_1}\", \"${CMAKE_MATCH_2}\", \"${meaning}\", "
-                           "\"${CMAKE_MATCH_4}\"},\n")
+    # The failures it can make: lessons/failures.tsv, as the what-if table.
+    set(text "// Written by cmake/Trace.cmake from lessons/failures.tsv.\n")
+    foreach(row IN LISTS failure_rows)
+        set(entry "")
+        foreach(column name call meaning sdl_words)
+            string(REPLACE "\\" "\\\\" field "${failure_${row}_${column}}")
+            string(REPLACE "\"" "\\\"" field "${field}")
+            string(APPEND entry "\"${field}\", ")
+        endforeach()
+        string(APPEND text "{${entry}},\n")
     endforeach()
     file(CONFIGURE OUTPUT "${out}/what_ifs.inc" CONTENT "${text}" @ONLY)
 

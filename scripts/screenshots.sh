@@ -18,5 +18,5 @@ sh "$root/scripts/lib/build.sh" native
 # shellcheck disable=SC2046 # one word per lesson: their names have no spaces
 SDL_VIDEODRIVER=x11 sh "$root/scripts/lib/with_xvfb.sh" sh "$root/scripts/lib/shoot_lessons.sh" \
     "$build/bin" "$out" $(lessons)
-LESSONS_BUILD_TARGET=lesson_table sh "$root/scripts/lib/build.sh" native
+LESSONS_BUILD_TARGET=doc_tables sh "$root/scripts/lib/build.sh" native
 echo "The table of lessons: $root/README.md"

@@ -2,9 +2,10 @@
 # The lessons on Windows: cross-builds them with MinGW-w64 into build/windows/bin/
 # (the CMake preset "windows", which builds SDL2 from source with them; offline,
 # from the archive in $LESSONS_SOURCES), then runs each under Wine, headless on
-# SDL's dummy driver, and checks it the way the native tests do (tests/check/expectations.hpp):
-# its lines, read through a pipe as they are printed, its exit status, the picture
-# it showed, the two-second hold.
+# SDL's dummy driver, and checks it the way the native tests do
+# (tools/check/expectations.hpp): its lines, read through a pipe as they are
+# printed, its exit status, the picture it showed, and what it does when asked to
+# close its window: hold its picture all the same, or end, by its kind.
 # Then each lesson's traced twin, once as it is and once meeting each failure it
 # handles (LESSONS_WHAT_IF). Then lesson02 built to read a folder with a drive
 # letter, spaces and non-ASCII letters in its name: the image there, missing, and
@@ -44,19 +45,22 @@ fi
 timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
     >/dev/null 2>&1
 
-# shellcheck source=../tests/observe.sh
-. "$root/tests/observe.sh"
-# Headless: SDL's dummy driver saves each picture shown as a BMP.
-export SDL_VIDEODRIVER=dummy SDL_VIDEO_DUMMY_SAVE_FRAMES=1
+# shellcheck source=lib/observe.sh
+. "$root/scripts/lib/observe.sh"
+# Headless: SDL's dummy driver saves each picture shown as a BMP. Half a second
+# into the first, the lesson is asked to close.
+export SDL_VIDEODRIVER=dummy SDL_VIDEO_DUMMY_SAVE_FRAMES=1 OBSERVE_CLOSE=frame
 
 echo "== Each lesson under Wine, with arguments that are not ASCII"
-while read -r lesson <&3; do
+while read -r lesson _ <&3; do
     observe "$work/$lesson" wine "$build/bin/$lesson.exe" "ção" "a b"
     verdict "$work/$lesson" lesson "$lesson"
-done 3<"$build/lessons.txt"
+done 3<<EOF
+$(lesson_rows "$build/lessons.tsv")
+EOF
 
 echo "== Each lesson's traced twin under Wine, as it is and meeting each failure it handles"
-while read -r lesson <&3; do
+while read -r lesson _ <&3; do
     observe "$work/$lesson-trace" wine "$build/bin/$lesson-trace.exe"
     verdict "$work/$lesson-trace" lesson "$lesson"
     for what_if in $(what_ifs_of "$lesson"); do
@@ -69,7 +73,9 @@ while read -r lesson <&3; do
             failures=$((failures + 1))
         fi
     done
-done 3<"$build/lessons.txt"
+done 3<<EOF
+$(lesson_rows "$build/lessons.tsv")
+EOF
 
 echo "== lesson02 reading a folder named with a drive letter, spaces and non-ASCII letters"
 fixture="$work/pasta de lições (cópia)/resources"

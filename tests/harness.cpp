@@ -1,11 +1,11 @@
 #include "harness.hpp"
 
-#include "check/expectations.hpp"
-
 #include <fcntl.h>
+#include <nlohmann/json.hpp>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -13,12 +13,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 
 namespace harness {
 
 namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
 
 TempDir::TempDir()
 {
@@ -35,16 +37,6 @@ TempDir::~TempDir()
     fs::remove_all(path_, ignored);
 }
 
-Uint32 Frame::pixel(int x, int y) const
-{
-    const int bytes = SDL_BYTESPERPIXEL(format);
-    const std::uint8_t* p =
-        pixels.data() + static_cast<std::size_t>(y) * pitch + static_cast<std::size_t>(x) * bytes;
-    Uint32 value = 0;
-    std::memcpy(&value, p, static_cast<std::size_t>(bytes)); // little-endian host
-    return value;
-}
-
 namespace {
 
 std::string read_file(const fs::path& path)
@@ -55,19 +47,50 @@ std::string read_file(const fs::path& path)
     return text.str();
 }
 
-bool read_frame(const fs::path& path, Frame& frame)
+double ms_between(Clock::time_point from, Clock::time_point to)
 {
-    std::ifstream in(path, std::ios::binary);
-    std::string tag;
-    if (!(in >> tag >> frame.width >> frame.height >> frame.pitch >> frame.format) ||
-        tag != "FRAME") {
-        return false;
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+// The pictures SDL's dummy driver has saved in `folder` (SDL_window<id>-<n>.bmp),
+// by number, so that frame 10 comes after frame 9.
+std::map<long, fs::path> frames_in(const fs::path& folder)
+{
+    std::map<long, fs::path> frames;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        const std::string stem = entry.path().stem().string();
+        if (stem.rfind("SDL_window", 0) == 0 && entry.path().extension() == ".bmp") {
+            frames[std::atol(stem.substr(stem.rfind('-') + 1).c_str())] = entry.path();
+        }
     }
-    in.get(); // the newline after the header
-    frame.pixels.resize(static_cast<std::size_t>(frame.pitch) * frame.height);
-    in.read(reinterpret_cast<char*>(frame.pixels.data()),
-            static_cast<std::streamsize>(frame.pixels.size()));
-    return static_cast<std::size_t>(in.gcount()) == frame.pixels.size();
+    return frames;
+}
+
+// A traced twin's records of its calls, from its standard error.
+std::vector<Call> calls_in(const std::string& err)
+{
+    std::vector<Call> calls;
+    for (const std::string& line : expect::split_lines(err)) {
+        if (line.rfind("{\"ms\":", 0) != 0) {
+            continue;
+        }
+        const auto record = nlohmann::json::parse(line, nullptr, false);
+        if (record.is_discarded()) {
+            ADD_FAILURE() << "a trace record that is not JSON: " << line;
+            continue;
+        }
+        Call call;
+        call.name = record.value("call", "");
+        call.args = record.value("args", std::vector<std::string>{});
+        call.result = record.value("result", "");
+        call.file = record.value("file", "");
+        call.line = record.value("line", 0);
+        call.depth = record.value("depth", 0u);
+        call.failed = record.value("failed", "");
+        calls.push_back(call);
+    }
+    return calls;
 }
 
 } // namespace
@@ -75,46 +98,25 @@ bool read_frame(const fs::path& path, Frame& frame)
 Result run(const std::string& program, const Options& options)
 {
     TempDir work;
-    const fs::path out_path = work.path() / "stdout.txt";
     const fs::path err_path = work.path() / "stderr.txt";
-    const fs::path log_path = work.path() / "calls.log";
-    const fs::path frame_path = work.path() / "frame.raw";
     const fs::path cwd = options.cwd.empty() ? work.path() / "cwd" : options.cwd;
     fs::create_directories(cwd);
 
     std::vector<std::pair<std::string, std::string>> env = {
         {"SDL_VIDEODRIVER", "dummy"},
+        // The dummy driver saves each picture presented as SDL_window<id>-<n>.bmp.
+        {"SDL_VIDEO_DUMMY_SAVE_FRAMES", "1"},
+        {"LESSONS_TRACE_FORMAT", "json"},
         // Sanitizer reports get exit codes no lesson uses, so they can't pass as
-        // an expected failure exit. The seam is preloaded before the sanitizer runtime.
-        {"ASAN_OPTIONS", "verify_asan_link_order=0:exitcode=86:detect_leaks=1"},
+        // an expected failure exit.
+        {"ASAN_OPTIONS", "exitcode=86:detect_leaks=1"},
         {"UBSAN_OPTIONS", "halt_on_error=1:exitcode=87:print_stacktrace=1"},
         {"LSAN_OPTIONS", "exitcode=88"},
     };
-    if (options.seam) {
-        // The loader splits LD_PRELOAD at spaces and cannot escape them, so it gets
-        // bare file names, looked up through LD_LIBRARY_PATH, which is split at
-        // colons only: a build directory with spaces in its path still works.
-        if (std::string(SDL_SEAM_PATH).find(':') != std::string::npos) {
-            ADD_FAILURE() << "the build directory's path has a ':', which LD_LIBRARY_PATH "
-                             "cannot hold: build the tests elsewhere";
-        }
-        std::string preload = fs::path(SDL_SEAM_PATH).filename().string();
-        std::string library_path = fs::path(SDL_SEAM_PATH).parent_path().string();
-        if (!options.preload.empty()) {
-            preload += " " + fs::path(options.preload).filename().string();
-            library_path += ":" + fs::path(options.preload).parent_path().string();
-        }
-        if (const char* inherited = std::getenv("LD_LIBRARY_PATH")) {
-            library_path += std::string(":") + inherited;
-        }
-        env.emplace_back("LD_PRELOAD", preload);
-        env.emplace_back("LD_LIBRARY_PATH", library_path);
-        env.emplace_back("SEAM_LOG", log_path.string());
-        env.emplace_back("SEAM_FRAME", frame_path.string());
-    }
     env.insert(env.end(), options.env.begin(), options.env.end());
 
-    std::vector<std::string> argv_text = {program};
+    std::vector<std::string> argv_text = options.wrapper;
+    argv_text.push_back(program);
     argv_text.insert(argv_text.end(), options.args.begin(), options.args.end());
     std::vector<char*> argv;
     for (std::string& arg : argv_text) {
@@ -122,7 +124,11 @@ Result run(const std::string& program, const Options& options)
     }
     argv.push_back(nullptr);
 
-    const auto start = std::chrono::steady_clock::now();
+    int out_pipe[2];
+    if (pipe(out_pipe) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    const auto start = Clock::now();
     const pid_t pid = fork();
     if (pid < 0) {
         throw std::runtime_error("fork failed");
@@ -130,37 +136,86 @@ Result run(const std::string& program, const Options& options)
     if (pid == 0) {
         // The child: only async-signal-safe work would be strictly proper here,
         // but the test process is single-threaded.
-        unsetenv("SDL_VIDEO_DUMMY_SAVE_FRAMES");
         for (const auto& [name, value] : env) {
-            setenv(name.c_str(), value.c_str(), 1);
+            if (value.empty()) {
+                unsetenv(name.c_str());
+            } else {
+                setenv(name.c_str(), value.c_str(), 1);
+            }
         }
-        int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int in = open("/dev/null", O_RDONLY);
-        if (out < 0 || err < 0 || in < 0 || chdir(cwd.c_str()) != 0) {
+        if (err < 0 || in < 0 || chdir(cwd.c_str()) != 0) {
             _exit(127);
         }
         dup2(in, 0);
-        dup2(out, 1);
+        dup2(out_pipe[1], 1);
         dup2(err, 2);
+        close(out_pipe[0]);
+        close(out_pipe[1]);
         execv(argv[0], argv.data());
         _exit(127);
     }
+    close(out_pipe[1]);
+    fcntl(out_pipe[0], F_SETFL, O_NONBLOCK);
 
     // Polled, so that a program that hangs is ended at the deadline rather than by
     // CTest's timeout, which would not say which run hung. Only a signal may
     // interrupt the wait; any other error (ECHILD, when someone else reaped the
     // child) would make retrying spin forever.
+    Result result;
     int status = 0;
     pid_t waited = 0;
-    Result result;
+    std::optional<Clock::time_point> first_frame_at, closed_at, last_line_at;
+    Clock::time_point looked_at = start;
+    long first_frame = -1;
+    auto read_output = [&] {
+        char buffer[4096];
+        ssize_t got = 0;
+        while ((got = read(out_pipe[0], buffer, sizeof buffer)) > 0) {
+            result.out.append(buffer, static_cast<std::size_t>(got));
+            if (std::memchr(buffer, '\n', static_cast<std::size_t>(got)) != nullptr) {
+                last_line_at = Clock::now();
+            }
+        }
+    };
+    // Of the pictures SDL saves, the first and the newest are kept: a lesson that
+    // draws sixty frames a second would fill the disk.
+    auto look_at_frames = [&] {
+        auto frames = frames_in(cwd);
+        if (frames.empty()) {
+            return;
+        }
+        if (first_frame < 0) {
+            first_frame = frames.begin()->first;
+            first_frame_at = Clock::now();
+        }
+        const long newest = frames.rbegin()->first;
+        for (const auto& [number, path] : frames) {
+            if (number != first_frame && number != newest) {
+                std::error_code ignored;
+                fs::remove(path, ignored);
+            }
+        }
+    };
     while ((waited = waitpid(pid, &status, WNOHANG)) != pid) {
         if (waited < 0 && errno != EINTR) {
             ADD_FAILURE() << "cannot wait for " << program << ": " << std::strerror(errno);
+            close(out_pipe[0]);
             return result;
         }
-        if (std::chrono::steady_clock::now() - start >
-            std::chrono::duration<double>(options.deadline_seconds)) {
+        const auto now = Clock::now();
+        read_output();
+        if (ms_between(looked_at, now) >= 10) {
+            looked_at = now;
+            look_at_frames();
+        }
+        if (options.close_after_ms >= 0 && first_frame_at && !closed_at &&
+            ms_between(*first_frame_at, now) >= options.close_after_ms) {
+            kill(pid, SIGTERM);
+            closed_at = now;
+        }
+        if (now - start > std::chrono::duration<double>(options.deadline_seconds)) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
             char limit[32];
@@ -170,55 +225,71 @@ Result run(const std::string& program, const Options& options)
         }
         usleep(1000); // a millisecond: the exit time is measured to that
     }
-    result.ended = fs::file_time_type::clock::now();
-    result.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const auto ended = Clock::now();
+    const auto ended_on_disk = fs::file_time_type::clock::now();
+    read_output();
+    close(out_pipe[0]);
+    result.seconds = ms_between(start, ended) / 1000;
     if (WIFEXITED(status)) {
         result.exit_code = WEXITSTATUS(status);
     } else if (WIFSIGNALED(status)) {
         result.signal = WTERMSIG(status);
     }
-    result.out = read_file(out_path);
     result.lines = expect::split_lines(result.out);
     result.err = read_file(err_path);
-    // A preload that did not load leaves the program unobserved: say so, with the
-    // loader's own words, rather than let every check fail for a reason it hides.
-    if (options.seam && result.err.find("LD_PRELOAD cannot be preloaded") != std::string::npos) {
-        ADD_FAILURE() << "the test seam was not loaded into " << program << ":\n" << result.err;
+    result.calls = calls_in(result.err);
+
+    expect::Run& run = result.run;
+    run.lines = result.lines;
+    run.exit_status = result.signal != 0 ? -1 : result.exit_code;
+    look_at_frames();
+    const auto frames = frames_in(cwd);
+    result.frames_kept = static_cast<int>(frames.size());
+    if (!frames.empty()) {
+        picture::Picture picture;
+        std::string why;
+        if (picture::load(frames.begin()->second.string(), picture, why)) {
+            run.frame = picture;
+        } else {
+            ADD_FAILURE() << "cannot read the picture " << frames.begin()->second << ": " << why;
+        }
+        if (picture::load(frames.rbegin()->second.string(), picture, why)) {
+            result.last_frame = picture;
+        }
+        run.hold_ms = std::chrono::duration<double, std::milli>(
+                          ended_on_disk - fs::last_write_time(frames.rbegin()->second))
+                          .count();
     }
-    result.calls = expect::split_lines(read_file(log_path));
-    Frame frame;
-    if (fs::exists(frame_path) && read_frame(frame_path, frame)) {
-        result.frame = std::move(frame);
+    if (last_line_at) {
+        run.last_line_lead_ms = ms_between(*last_line_at, ended);
+    }
+    if (closed_at) {
+        run.closed_ms = ms_between(*closed_at, ended);
     }
     return result;
 }
 
-std::vector<std::string> calls_named(const Result& result, const std::string& name)
+std::string program(const std::string& lesson, bool traced)
 {
-    std::vector<std::string> found;
-    for (const std::string& call : result.calls) {
-        if (call.rfind(name + " ", 0) == 0 || call == name) {
+    return std::string(LESSON_BIN_DIR) + lesson + (traced ? "-trace" : "");
+}
+
+std::vector<Call> calls_named(const Result& result, const std::string& name)
+{
+    std::vector<Call> found;
+    for (const Call& call : result.calls) {
+        if (call.name == name) {
             found.push_back(call);
         }
     }
     return found;
 }
 
-std::string logged_pointer(const Result& result, const std::string& call)
-{
-    auto calls = calls_named(result, call);
-    if (calls.size() != 1) {
-        return "<" + call + " called " + std::to_string(calls.size()) + " times>";
-    }
-    std::string rest = calls[0].substr(call.size() + 1);
-    return rest.substr(0, rest.find(' '));
-}
-
-int call_index(const Result& result, const std::string& prefix)
+int call_index(const Result& result, const std::string& name, const std::string& first)
 {
     for (std::size_t i = 0; i < result.calls.size(); ++i) {
-        if (result.calls[i].rfind(prefix, 0) == 0) {
+        const Call& call = result.calls[i];
+        if (call.name == name && (first.empty() || (!call.args.empty() && call.args[0] == first))) {
             return static_cast<int>(i);
         }
     }
@@ -240,18 +311,10 @@ int call_index(const Result& result, const std::string& prefix)
 std::vector<std::string> lessons()
 {
     std::vector<std::string> names;
-    std::istringstream list(LESSONS);
-    for (std::string name; std::getline(list, name, ',');) {
-        names.push_back(name);
+    for (const expect::Lesson& lesson : expect::lessons()) {
+        names.push_back(lesson.name);
     }
     return names;
-}
-
-std::string pointer_text(const void* pointer)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%p", pointer);
-    return text;
 }
 
 } // namespace harness

@@ -1,11 +1,12 @@
-// Runs a built lesson program as a user would, headless, and collects what it
-// printed, how it exited, the calls it made and the picture it presented.
+// Runs a built lesson program as a user would, headless on SDL's dummy driver, and
+// collects what it printed and when, how it exited, the pictures it presented
+// and, for a traced twin, the SDL calls it made (its trace, read as records).
 #pragma once
 
-#include <SDL.h>
+#include "check/expectations.hpp"
+
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -33,55 +34,58 @@ private:
 struct Options {
     std::vector<std::string> args;                        // after the program name
     std::vector<std::pair<std::string, std::string>> env; // set on top of the defaults
-    bool seam = true;                                     // preload the SDL test seam
-    std::string preload;                                  // and, after it, this library
+    std::vector<std::string> wrapper;                     // runs the program (valgrind ...)
     std::filesystem::path cwd;    // the working directory (default: a fresh one, removed after)
     double deadline_seconds = 30; // then it is killed and the test fails, naming it
+    // A close request this long after the first picture (SIGTERM, which SDL turns
+    // into SDL_QUIT, as a window's close button does where there is no window to
+    // close), or none.
+    double close_after_ms = -1;
 };
 
-struct Frame {
-    int width = 0;
-    int height = 0;
-    int pitch = 0;
-    Uint32 format = 0;
-    std::vector<std::uint8_t> pixels;
-    Uint32 pixel(int x, int y) const; // the raw pixel value in `format`
+// One SDL or lesson:: call of a traced twin's run (tools/trace/trace.cpp).
+struct Call {
+    std::string name; // SDL_CreateWindow, lesson::init_surface, calloc
+    std::vector<std::string> args;
+    std::string result; // "" where it returns nothing
+    std::string file;
+    int line = 0;
+    std::size_t depth = 0;
+    std::string failed; // the what-if it was made to fail by
 };
 
 struct Result {
-    int exit_code = -1;                    // -1 when killed by a signal
-    int signal = 0;                        // the signal that ended it, if any
-    std::vector<std::string> lines;        // standard output, line by line
-    std::string out;                       // standard output as written
-    std::string err;                       // standard error
-    std::vector<std::string> calls;        // the seam's log, one call a line
-    std::optional<Frame> frame;            // the last presented picture, if any
-    double seconds = 0;                    // wall time from start to exit
-    std::filesystem::file_time_type ended; // when it exited, on the file system's clock
+    int exit_code = -1;             // -1 when killed by a signal
+    int signal = 0;                 // the signal that ended it, if any
+    std::vector<std::string> lines; // standard output, line by line
+    std::string out;                // standard output as written
+    std::string err;                // standard error
+    std::vector<Call> calls;        // a traced twin's calls, in order
+    expect::Run run;                // what the shared checks need: lines, status, picture, times
+    std::optional<picture::Picture> last_frame; // the last picture presented
+    int frames_kept = 0;                        // of those SDL saved, at most two are kept
+    double seconds = 0;                         // wall time from start to exit
 };
 
-// Runs `program` with its working directory in a new temporary directory (or
-// `options.cwd`), SDL_VIDEODRIVER=dummy unless `options.env` says otherwise, and
-// sanitizer options that make their reports fail the test.
+// Runs `program` (with `options.wrapper` in front) with its working directory in a
+// new temporary directory (or `options.cwd`), SDL_VIDEODRIVER=dummy saving each
+// picture presented unless `options.env` says otherwise, a trace (if it has one)
+// as records, and sanitizer options that make their reports fail the test.
 Result run(const std::string& program, const Options& options = {});
 
-// The calls in `calls` that start with `name`.
-std::vector<std::string> calls_named(const Result& result, const std::string& name);
+// The path of a lesson's program, or of its traced twin.
+std::string program(const std::string& lesson, bool traced = false);
 
-// The pointer the seam logged for the one call to `call`, e.g. "0x55..." from
-// "SDL_CreateWindow 0x55... ...", or a text saying how often it was called.
-std::string logged_pointer(const Result& result, const std::string& call);
+// The calls to `name`, in order.
+std::vector<Call> calls_named(const Result& result, const std::string& name);
 
-// Index of the first call starting with `prefix`, or -1.
-int call_index(const Result& result, const std::string& prefix);
+// Index of the first call to `name` whose arguments start with `first`, or -1.
+int call_index(const Result& result, const std::string& name, const std::string& first = "");
 
 // Passes when no sanitizer reported anything and the program was not killed.
 ::testing::AssertionResult ran_clean(const Result& result);
 
-// The lessons add_lesson registers, in order.
+// The lessons of this build, in order.
 std::vector<std::string> lessons();
-
-// "%p" of a pointer, as the lessons and the seam print it.
-std::string pointer_text(const void* pointer);
 
 } // namespace harness

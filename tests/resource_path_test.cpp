@@ -25,7 +25,7 @@ std::string joined(const std::string& name)
 
 TEST(ResourcePath, JoinsTheNameToTheResourcesDirectory)
 {
-    const std::string root = PROJECT_RESOURCES;
+    const std::string root = std::string(LESSONS_SOURCE_DIR) + "/resources/";
     EXPECT_EQ(std::string(lesson::RESOURCES_PATH), root);
     EXPECT_EQ(joined(""), root);
     EXPECT_EQ(joined("images/hello_world.bmp"), root + "images/hello_world.bmp");
@@ -56,9 +56,10 @@ TEST(LoadMedia, LoadsABitmapInItsOwnFormatOrSaysWhyNot)
 
     // SDL words the reason its own way from one release to the next; it names the file.
     EXPECT_EQ(lesson::loadMedia("images/no_such_image.bmp"), nullptr);
-    EXPECT_NE(std::string(SDL_GetError())
-                  .find(std::string(PROJECT_RESOURCES) + "images/no_such_image.bmp"),
-              std::string::npos)
+    EXPECT_NE(
+        std::string(SDL_GetError())
+            .find(std::string(LESSONS_SOURCE_DIR) + "/resources/" + "images/no_such_image.bmp"),
+        std::string::npos)
         << SDL_GetError();
 }
 

@@ -43,9 +43,9 @@ run() {
     [ "$took" -lt 1000 ] || fail "'$what' took $took ms, not under a second"
 }
 
-# All but the two that scripts source rather than run.
+# All but the three that scripts source rather than run.
 scripts=$(cd "$copy/scripts" && printf '%s\n' ./*.sh lib/*.sh | sed 's|^\./||' |
-    grep -v '^lib/\(common\|server_for_command\)\.sh$')
+    grep -v '^lib/\(common\|observe\|server_for_command\)\.sh$')
 for script in $scripts; do
     run 0 "Usage: $(basename "$script")" "$script" --help
     run 2 "Usage: $(basename "$script")" "$script" --no-such-option

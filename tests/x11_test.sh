@@ -1,11 +1,12 @@
 #!/bin/sh
 # Runs a lesson on a real X server (Xvfb, SDL's x11 driver) and checks what the
-# server shows against the lesson's committed screenshot; see window_shot.
+# server shows against the lesson's committed screenshot, and what the lesson does
+# when its window is asked to close, by its kind; see window_shot.
 # Skipped (exit 77), saying why, where Xvfb or window_shot is missing; in CI that
 # is a failure instead.
-# Usage: x11_test.sh <window_shot> <expected.png> <lesson program>
+# Usage: x11_test.sh <window_shot> <expected.png> <kind> <draws> <lesson program>
 set -u
-shot=$1 expected=$2 lesson=$3
+shot=$1 expected=$2 kind=$3 draws=$4 lesson=$5
 here=$(cd "$(dirname "$0")" && pwd)
 
 skip() {
@@ -22,7 +23,7 @@ command -v Xvfb >/dev/null 2>&1 || skip "Xvfb is not installed (Debian package x
 work=$(mktemp -d) || exit 1
 cd "$work" || exit 1
 unset SDL_FRAMEBUFFER_ACCELERATION # the lesson decides how it presents
-SDL_VIDEODRIVER=x11 sh "$here/../scripts/lib/with_xvfb.sh" "$shot" check "$expected" -- "$lesson"
+SDL_VIDEODRIVER=x11 sh "$here/../scripts/lib/with_xvfb.sh" "$shot" check "$expected" "$kind" "$draws" -- "$lesson"
 status=$?
 # The folder is kept only when it holds what the window showed instead.
 if [ -f window_shot_actual.png ]; then

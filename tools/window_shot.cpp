@@ -1,14 +1,18 @@
 // Finds a lesson's "SDL Tutorial" window on an X server and photographs it.
 //
-//   window_shot save <out.png>
+//   window_shot save <out.png> [--close]
 //       Waits for the window, waits a second into the lesson's two-second hold,
-//       and saves what the server shows in it as a PNG.
-//   window_shot check <expected.png> -- <program> [args...]
+//       and saves what the server shows in it as a PNG; with --close, then asks
+//       the window to close (for a lesson that runs until it is closed).
+//   window_shot check <expected.png> <kind> <draws> -- <program> [args...]
 //       Starts the program and checks, on the server, that its window is mapped,
 //       titled "SDL Tutorial", 640x480, and shows exactly the expected picture;
 //       then asks the window to close, as a window manager's close button does,
-//       and checks that the program still holds its picture for 2000 ms and
-//       exits 0.
+//       and checks that the program exits 0: a lesson of the kind "holds" once it
+//       has held its picture for 2000 ms all the same, one of the kind
+//       "until-closed" within a second. A lesson that draws on its window's
+//       surface ("surface") must not load OpenGL; one that draws with SDL's
+//       renderer ("renderer") may.
 //
 // Exits 0 when all is well, 1 with a reason on standard error otherwise.
 
@@ -187,7 +191,35 @@ Window wait_for_window(Display* display, double timeout, Running running)
     return 0;
 }
 
-int save(const char* out)
+// Asks the window to close, politely, as a window manager's close button does:
+// false where it does not take the request.
+bool ask_to_close(Display* display, Window window)
+{
+    Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
+    Atom delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    Atom* supported = nullptr;
+    int count = 0;
+    bool accepts_delete = false;
+    if (XGetWMProtocols(display, window, &supported, &count)) {
+        for (int i = 0; i < count; ++i) {
+            accepts_delete = accepts_delete || supported[i] == delete_window;
+        }
+        XFree(supported);
+    }
+    XEvent event;
+    std::memset(&event, 0, sizeof event);
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = protocols;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(delete_window);
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+    return accepts_delete;
+}
+
+int save(const char* out, bool close)
 {
     Display* display = open_display();
     Window window = wait_for_window(display, 20.0, [] { return true; });
@@ -201,11 +233,15 @@ int save(const char* out)
         std::fprintf(stderr, "window_shot: could not photograph the window into %s\n", out);
         return 1;
     }
+    if (close) {
+        ask_to_close(display, window);
+    }
     XCloseDisplay(display);
     return 0;
 }
 
-int check(const char* expected_path, char** program)
+int check(const char* expected_path, const std::string& kind, const std::string& draws,
+          char** program)
 {
     Picture expected;
     std::string why;
@@ -271,40 +307,20 @@ int check(const char* expected_path, char** program)
             picture::save_png("window_shot_actual.png", shown);
         }
 
-        // The picture is drawn on the CPU and presented once: OpenGL (Mesa, LLVM)
-        // has no business in the process. Its libraries here mean SDL went through
-        // an OpenGL texture instead of the X11 framebuffer.
+        // A picture drawn on the window's surface is drawn on the CPU: OpenGL (Mesa,
+        // LLVM) has no business in the process. Its libraries here mean SDL went
+        // through an OpenGL texture instead of the X11 framebuffer. SDL's renderer
+        // may well pick OpenGL.
         const std::string gl = opengl_library(child);
-        if (!gl.empty()) {
+        if (!gl.empty() && draws == "surface") {
             fail("the program loaded OpenGL (" + gl + ") instead of using the X11 framebuffer");
         }
 
-        // Ask politely, as a window manager's close button does.
-        Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
-        Atom delete_window = XInternAtom(display, "WM_DELETE_WINDOW", False);
-        Atom* supported = nullptr;
-        int count = 0;
-        bool accepts_delete = false;
-        if (XGetWMProtocols(display, window, &supported, &count)) {
-            for (int i = 0; i < count; ++i) {
-                accepts_delete = accepts_delete || supported[i] == delete_window;
-            }
-            XFree(supported);
-        }
-        if (!accepts_delete) {
+        if (!ask_to_close(display, window)) {
             fail("the window does not take WM_DELETE_WINDOW, so the close request proves nothing");
         }
-        XEvent event;
-        std::memset(&event, 0, sizeof event);
-        event.xclient.type = ClientMessage;
-        event.xclient.window = window;
-        event.xclient.message_type = protocols;
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = static_cast<long>(delete_window);
-        event.xclient.data.l[1] = CurrentTime;
-        XSendEvent(display, window, False, NoEventMask, &event);
-        XFlush(display);
     }
+    const auto closed = Clock::now();
 
     // A lesson holds for two seconds; one still running long after is hung, and is
     // ended here, by name, rather than by whoever runs this check.
@@ -319,18 +335,24 @@ int check(const char* expected_path, char** program)
         sleep_ms(5);
     }
     const double held = seconds_since(mapped);
+    const double after_close = seconds_since(closed);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         fail("the program did not exit with status 0");
     }
-    if (window != 0 && held < 1.9) {
+    if (window != 0 && kind == "holds" && held < 1.9) {
         fail("the program ended " + std::to_string(held) +
              " s after its window appeared: it did not hold its picture for 2000 ms");
     }
+    if (window != 0 && kind == "until-closed" && after_close > 1.0) {
+        fail("the program ended " + std::to_string(after_close) +
+             " s after its window was asked to close, not within a second");
+    }
     XCloseDisplay(display);
     if (failures == 0) {
-        std::printf("ok: \"%s\" 640x480 showed %s, ignored the close request, held %.2f s, "
-                    "exited 0\n",
-                    TITLE, expected_path, held);
+        std::printf("ok: \"%s\" 640x480 showed %s, %s, exited 0\n", TITLE, expected_path,
+                    kind == "holds"
+                        ? ("ignored the close request, held " + std::to_string(held) + " s").c_str()
+                        : "ended when asked to close");
     }
     return failures == 0 ? 0 : 1;
 }
@@ -339,15 +361,19 @@ int check(const char* expected_path, char** program)
 
 int main(int argc, char* argv[])
 {
-    if (argc == 3 && std::strcmp(argv[1], "save") == 0) {
-        return save(argv[2]);
+    if ((argc == 3 || (argc == 4 && std::strcmp(argv[3], "--close") == 0)) &&
+        std::strcmp(argv[1], "save") == 0) {
+        return save(argv[2], argc == 4);
     }
-    if (argc >= 5 && std::strcmp(argv[1], "check") == 0 && std::strcmp(argv[3], "--") == 0) {
-        return check(argv[2], argv + 4);
+    if (argc >= 7 && std::strcmp(argv[1], "check") == 0 && std::strcmp(argv[5], "--") == 0 &&
+        (std::strcmp(argv[3], "holds") == 0 || std::strcmp(argv[3], "until-closed") == 0) &&
+        (std::strcmp(argv[4], "surface") == 0 || std::strcmp(argv[4], "renderer") == 0)) {
+        return check(argv[2], argv[3], argv[4], argv + 6);
     }
     std::fprintf(stderr,
-                 "usage: %s save <out.png>\n"
-                 "       %s check <expected.png> -- <program> [args...]\n",
+                 "usage: %s save <out.png> [--close]\n"
+                 "       %s check <expected.png> holds|until-closed surface|renderer -- <program> "
+                 "[args...]\n",
                  argv[0], argv[0]);
     return 2;
 }

@@ -1,16 +1,17 @@
 """Writes the web build's pages: one per lesson, its window beside its source, and
 the gallery (index.html) that lists them all.
 
-    make_pages.py <bin> <lessons/common> <docs/screenshots> [--trace <docs/trace.md> <tests/expected>]
-                  <kind>:<name>=<source>...
+    make_pages.py <bin> <lessons/common> <docs/screenshots> [--editor <editor.css>]
+                  [--trace <lessons/failures.tsv>] <kind>:<name>=<source>...
 
 <kind> is "lesson" (a page with its source, listed in the gallery) or "floor" (a
 benchmark's floor program: the same page without the source). What a lesson is
-and teaches comes from the comment that opens its source (see lesson_comment.py).
-With --trace, the build has each lesson's traced twin, <name>-trace: its page
-gets a section of its SDL calls, which trace.js fills when the learner asks, and
-a button for each failure the lesson handles, as docs/trace.md's table names
-them and tests/expected/<name>.<what-if>.txt gives its lines.
+and teaches comes from the comment that opens its source, and what it prints from
+its prints.tsv beside it (tools/lesson_data.py reads both). With --trace, the
+build has each lesson's traced twin, <name>-trace: its page gets a section of its
+SDL calls, which trace.js fills when the learner asks, and a button for each
+failure the lesson handles (the cases of its prints.tsv), which asks the question
+lessons/failures.tsv gives it.
 
 The sources are highlighted with Pygments when the page is built, so no
 highlighter reaches the browser. A small Pygments filter marks the names to link:
@@ -34,8 +35,7 @@ from pygments.lexers import CppLexer
 from pygments.styles.default import DefaultStyle
 from pygments.token import Comment, Name, Text
 
-sys.dont_write_bytecode = True  # the build writes nothing into the checkout
-from lesson_comment import describe  # noqa: E402
+from lesson_data import describe, failures, prints
 
 WEB = Path(__file__).resolve().parent
 WIKI = "https://wiki.libsdl.org/SDL2/"
@@ -258,12 +258,6 @@ def source_sections(entry, previous, functions, editable=False):
     return source, "".join(support) + "</section>\n"
 
 
-def what_ifs(table):
-    """The failures docs/trace.md's table names: (name, the page's question)."""
-    rows = re.findall(r"^\| `([a-z-]+)` \| [^|]* \| [^|]* \| ([^|]*?) \|", table.read_text(encoding="utf-8"), re.M)
-    return rows
-
-
 def calls_section(name, failures, functions):
     """The section trace.js fills with the lesson's SDL calls: a button to trace a
     run, and one for each failure the lesson handles. data-files maps each source
@@ -386,11 +380,14 @@ def main(out, common, screenshots, pages):
         editor_style, pages = Path(pages[1]), pages[2:]
     trace = None
     if pages[:1] == ["--trace"]:
-        table, expected, pages = Path(pages[1]), Path(pages[2]), pages[3:]
+        table, pages = Path(pages[1]), pages[2:]
+        questions = {failure["name"]: failure["question"] for failure in failures(table.parent.parent)}
         trace = {}
         for page in pages:
-            name = page.split(":", 1)[1].split("=", 1)[0]
-            trace[name] = [(w, q) for w, q in what_ifs(table) if (expected / f"{name}.{w}.txt").exists()]
+            kind, rest = page.split(":", 1)
+            name, source = rest.split("=", 1)
+            if kind == "lesson":
+                trace[name] = [(case, questions[case]) for case in prints(source) if case != "ok"]
     out, common, screenshots = Path(out), Path(common), Path(screenshots)
     out.mkdir(parents=True, exist_ok=True)
     # One source a support function, named after it: loadMedia is loadmedia.cpp.

@@ -2,8 +2,9 @@
 # The lessons as a learner builds them by hand, checked on an X server: the native
 # preset's commands (cmake --preset native, then the build) with the -D options
 # given, then each lesson run on a virtual X server (Xvfb), its window photographed
-# during the hold (window_shot), and checked as everywhere else (lesson_check): its
-# lines, read through a pipe, its exit status and its picture.
+# a second after it shows (window_shot) and then asked to close, and checked as
+# everywhere else (lesson_check): its lines, read through a pipe, its exit status,
+# its picture, and what it did when asked to close.
 # Installs what it needs but SDL2, which the build makes from source where none is
 # installed (offline: -DFETCHCONTENT_SOURCE_DIR_SDL2=<an unpacked SDL2 release>).
 # Prints how long the configure and the build took. With --no-cmake-warnings, a
@@ -42,23 +43,23 @@ if $no_warnings && grep -nE "^CMake (Deprecation )?Warning" "$build/build.log"; 
 fi
 
 check="$build/bin/lesson_check"
-# shellcheck source=../../tests/observe.sh
-. "$root/tests/observe.sh"
+# shellcheck source=observe.sh
+. "$root/scripts/lib/observe.sh"
 OBSERVE_LIMIT=60
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 unset SDL_VIDEODRIVER
 # The lessons the build lists, read on their own descriptor: the loop's commands
 # keep standard input.
-while read -r lesson <&3; do
+while read -r lesson _ <&3; do
     program="$build/bin/$lesson"
     mkdir -p "$work/$lesson"
     SDL_VIDEODRIVER=x11 sh "$root/scripts/lib/with_xvfb.sh" sh -c '
-        "$1" save "$2/frame.png" &
-        shot=$!
         . "$3"
+        { "$1" save "$2/frame.png" --close && now_ms >"$2/closed_at"; } &
+        shot=$!
         observe "$2" "$4"
-        wait "$shot"' sh "$build/bin/window_shot" "$work/$lesson" "$root/tests/observe.sh" \
+        wait "$shot"' sh "$build/bin/window_shot" "$work/$lesson" "$root/scripts/lib/observe.sh" \
         "$program" || true
     if [ -f "$work/$lesson/frame.png" ]; then
         verdict "$work/$lesson" lesson "$lesson" --frame "$work/$lesson/frame.png"
@@ -66,7 +67,9 @@ while read -r lesson <&3; do
         echo "FAIL: $lesson: no window was photographed"
         failures=$((failures + 1))
     fi
-done 3<"$build/lessons.txt"
+done 3<<EOF
+$(lesson_rows "$build/lessons.tsv")
+EOF
 if [ "$failures" -ne 0 ]; then
     echo "X11: $failures check(s) failed"
     exit 1

@@ -30,7 +30,7 @@ no_arguments() {
 }
 
 # lessons: the lessons, in order, one a line, as lessons/CMakeLists.txt lists them
-# with add_lesson(...): the only list there is (builds write it to lessons.txt).
+# with add_lesson(...): the only list there is (builds write it to lessons.tsv).
 # shellcheck disable=SC2154 # $root is the sourcing script's
 lessons() {
     sed -n 's/^add_lesson(\([A-Za-z0-9_]*\).*/\1/p' "$root/lessons/CMakeLists.txt"
@@ -47,18 +47,16 @@ check_lessons() {
 }
 
 # what_ifs: the failures a traced lesson can be made to meet, one a line as
-# "<name> <the call that fails> <what it means>", from the table in docs/trace.md.
+# "<name> <the call that fails> <what it means>", from lessons/failures.tsv.
 what_ifs() {
-    # shellcheck disable=SC2016 # the backticks are Markdown's, matched as they are
-    sed -n 's/^| `\([a-z-]*\)` | `\([A-Za-z_]*\)`[^|]*| \([^|]*\) |.*/\1 \2 \3/p' "$root/docs/trace.md"
+    awk -F '\t' 'NR > 1 { print $1, $2, $3 }' "$root/lessons/failures.tsv"
 }
 
-# what_ifs_of <lesson>: the names of the failures it handles: those whose lines
-# tests/expected/<lesson>.<name>.txt gives, in the table's order.
+# what_ifs_of <lesson>: the names of the failures it handles: the cases of its
+# lessons/<lesson>.prints.tsv besides "ok".
 what_ifs_of() {
-    what_ifs | while read -r name _; do
-        [ ! -f "$root/tests/expected/$1.$name.txt" ] || echo "$name"
-    done
+    [ ! -f "$root/lessons/$1.prints.tsv" ] ||
+        awk -F '\t' 'NR > 1 && $1 != "ok" { print $1 }' "$root/lessons/$1.prints.tsv"
 }
 
 # cache_dir: the folder, outside the checkout, where slow third-party builds are

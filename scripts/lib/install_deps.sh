@@ -2,7 +2,8 @@
 # Installs whichever of the Debian/Ubuntu packages named are missing, through
 # apt-get (with sudo when not root). Says nothing when none is. The packages are
 # named one by one, or by what they are for: --for <task> takes the packages of
-# that row of docs/packages.md, the one list of what each script installs.
+# that row of scripts/lib/packages.tsv, the one list of what each script installs
+# (docs/packages.md shows it).
 # On a system without apt-get it installs nothing: it names the packages and the
 # section of docs/building.md for that system, and stops with status 2, unless
 # LESSONS_SKIP_INSTALL says that you have installed their equivalents yourself
@@ -13,10 +14,10 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 # shellcheck source=common.sh
 . "$root/scripts/lib/common.sh"
 
-# The tasks: the first column of the table.
+table="$root/scripts/lib/packages.tsv"
+# The tasks: the first column of the table, under its heading.
 tasks() {
-    # shellcheck disable=SC2016 # the backticks are Markdown's, matched as they are
-    sed -n 's/^| `\([a-z-]*\)` |.*/\1/p' "$root/docs/packages.md" | tr '\n' ' '
+    awk -F '\t' 'NR > 1 { printf "%s ", $1 }' "$table"
 }
 
 packages=""
@@ -25,8 +26,8 @@ while [ "$#" -gt 0 ]; do
     -h | --help) usage; exit 0 ;;
     --for)
         [ "$#" -ge 2 ] || refuse "--for needs a task, one of: $(tasks)"
-        row=$(sed -n "s/^| \`$2\` | [^|]* | \(.*\) |\$/\1/p" "$root/docs/packages.md")
-        [ -n "$row" ] || refuse "docs/packages.md has no task '$2'; its tasks: $(tasks)"
+        row=$(awk -F '\t' -v task="$2" 'NR > 1 && $1 == task { print $3 }' "$table")
+        [ -n "$row" ] || refuse "scripts/lib/packages.tsv has no task '$2'; its tasks: $(tasks)"
         packages="$packages $row"
         shift 2
         continue

@@ -1,6 +1,8 @@
 #!/bin/sh
 # Runs the lessons named on the current X display, saving a screenshot of each
-# window, taken during the hold, as <out dir>/<lesson>.png.
+# window, taken a second after it shows, as <out dir>/<lesson>.png, then asks the
+# window to close: a lesson that holds its picture goes on to the end of its hold,
+# one that runs until its window is closed ends.
 # Usage: shoot_lessons.sh <bin dir> <out dir> <lesson>...
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -17,7 +19,7 @@ for name in "$@"; do
     "$bin/$name" &
     lesson_pid=$!
     # The lesson runs its course either way; a missing screenshot fails the run.
-    "$bin/window_shot" save "$out/$name.png" || failed="$failed $name"
+    "$bin/window_shot" save "$out/$name.png" --close || failed="$failed $name"
     wait "$lesson_pid" || failed="$failed $name"
 done
 if [ -n "$failed" ]; then

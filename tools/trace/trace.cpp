@@ -1,23 +1,40 @@
 // What the traced build writes about each call (see trace.hpp), and the failures
-// it can make (LESSONS_WHAT_IF). One line a call, on standard error:
+// it can make (LESSONS_WHAT_IF). One record a call, on standard error: a line a
+// learner reads,
 //
 //      31 ms    init_surface.cpp:28  SDL_CreateWindow("SDL Tutorial", ...) -> 0x55d0c2a0e690
 //
-// the time the call was made, since the program started; where it is written,
-// indented under the lesson:: call it was made in; the call, with its arguments as
-// a learner would write them (flag names, strings quoted, colours and pixels in
-// hex); and what it returned, with SDL's reason when it failed. A lesson:: call's
-// line comes before the lines of the calls it made, once it has returned.
+// or, with LESSONS_TRACE_FORMAT=json, the same record as a line of JSON, for the
+// pages and the tests to read:
+//
+//   {"ms":31,"depth":1,"file":"init_surface.cpp","line":28,"call":"SDL_CreateWindow",
+//    "args":["\"SDL Tutorial\"",...],"result":"0x55d0c2a0e690"}
+//
+// Its fields: the time the call was made, since the program started; how deep it
+// is in the lesson:: calls that made it; the file and line it is written on; the
+// call and its arguments as a learner would write them (flag and enumeration names,
+// strings quoted, colours and pixels in hex, an SDL_Rect by its fields); what it
+// returned ("result", absent for a function that returns nothing; an event a call
+// read is named after it: "1 (SDL_KEYDOWN SDLK_SPACE)"); SDL's reason where it
+// failed ("error"); and the what-if it was made to fail by ("failed"). A lesson::
+// call's record comes before the records of the calls it made, once it has
+// returned. Two other records: a what-if's, {"what_if","meaning","call"}, first;
+// and where a lesson's frames repeat the calls of the frame before them,
+// {"repeat":[<first>,<last>],"ms":[<from>,<to>]}, in place of those frames: a
+// frame starts where the lesson reads events after doing anything else.
 // This file is compiled without the traced build's forced include, so its own
 // calls to SDL go straight to SDL and are not traced.
 
 #include "trace.hpp"
 
+#include <algorithm>
+#include <bitset>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,34 +44,50 @@ namespace {
 
 const auto started = std::chrono::steady_clock::now();
 
-// How an integer argument or result reads best.
-enum class Shape { Plain, InitFlags, WindowPosition, WindowFlags, Byte, Pixel, ErrorCode };
-
-struct Function {
+// SDL's enumerations and flags, by name, from its headers (cmake/Trace.cmake).
+struct Named {
+    long long value;
     const char* name;
-    Shape arguments[6];
-    Shape result;
+};
+struct Enumeration {
+    const char* type;
+    const Named* names; // ending with a null name
+};
+#define LESSONS_TRACE_ENUM(index, type, ...) const Named ENUM_##index[] = {__VA_ARGS__{0, nullptr}};
+#include "enums.inc"
+#undef LESSONS_TRACE_ENUM
+#define LESSONS_TRACE_ENUM(index, type, ...) {type, ENUM_##index},
+const Enumeration ENUMS[] = {
+#include "enums.inc"
+};
+#undef LESSONS_TRACE_ENUM
+
+const Enumeration* enumeration(const char* type)
+{
+    for (const Enumeration& e : ENUMS) {
+        if (std::strcmp(e.type, type) == 0) {
+            return &e;
+        }
+    }
+    return nullptr;
+}
+
+// How each SDL function's result and arguments read best, from its declaration:
+// "p" as its type says, "b" a colour's byte, "x" a pixel value, "f" a pixel
+// format, "w" a window position, "e" an event, "E<n>" or "F<n>" a value or flags
+// of the n-th enumeration.
+struct Shapes {
+    const char* function;
+    const char* result;
+    const char* arguments; // comma-separated
+};
+const Shapes SHAPES[] = {
+#include "shapes.inc"
 };
 
-// The functions whose numbers mean more than their value. Every other argument and
-// result is shown by its type: numbers in decimal, strings quoted, pointers in hex.
-const Function FUNCTIONS[] = {
-    {"SDL_Init", {Shape::InitFlags}, Shape::Plain},
-    {"SDL_InitSubSystem", {Shape::InitFlags}, Shape::Plain},
-    {"SDL_QuitSubSystem", {Shape::InitFlags}, Shape::Plain},
-    {"SDL_WasInit", {Shape::InitFlags}, Shape::InitFlags},
-    {"SDL_CreateWindow",
-     {Shape::Plain, Shape::WindowPosition, Shape::WindowPosition, Shape::Plain, Shape::Plain,
-      Shape::WindowFlags},
-     Shape::Plain},
-    {"SDL_GetWindowFlags", {Shape::Plain}, Shape::WindowFlags},
-    {"SDL_MapRGB", {Shape::Plain, Shape::Byte, Shape::Byte, Shape::Byte}, Shape::Pixel},
-    {"SDL_MapRGBA",
-     {Shape::Plain, Shape::Byte, Shape::Byte, Shape::Byte, Shape::Byte},
-     Shape::Pixel},
-    {"SDL_FillRect", {Shape::Plain, Shape::Plain, Shape::Pixel}, Shape::Plain},
-    {"SDL_FillRects", {Shape::Plain, Shape::Plain, Shape::Plain, Shape::Pixel}, Shape::Plain},
-    {"SDL_Error", {Shape::ErrorCode}, Shape::Plain},
+// The functions that read events: where a lesson's frame starts.
+const char* const EVENT_READERS[] = {
+#include "event_readers.inc"
 };
 
 // SDL's own names for functions whose symbols are named otherwise
@@ -73,75 +106,88 @@ const char* learners_name(const char* name)
     return name;
 }
 
-const Function* function_named(const char* name)
+const Shapes* shapes_of(const std::string& name)
 {
-    for (const Function& function : FUNCTIONS) {
-        if (std::strcmp(function.name, name) == 0) {
-            return &function;
+    static const std::map<std::string, const Shapes*> by_name = [] {
+        std::map<std::string, const Shapes*> map;
+        for (const Shapes& shapes : SHAPES) {
+            map[shapes.function] = &shapes;
         }
-    }
-    return nullptr;
+        for (const auto& alias : ALIASES) {
+            if (map.count(alias[0]) != 0) {
+                map[alias[1]] = map[alias[0]];
+            }
+        }
+        return map;
+    }();
+    const auto found = by_name.find(name);
+    return found == by_name.end() ? nullptr : found->second;
 }
 
-struct Flag {
-    unsigned long long bits;
-    const char* name;
-};
-
-const Flag INIT_FLAGS[] = {
-    {SDL_INIT_TIMER, "SDL_INIT_TIMER"},
-    {SDL_INIT_AUDIO, "SDL_INIT_AUDIO"},
-    {SDL_INIT_VIDEO, "SDL_INIT_VIDEO"},
-    {SDL_INIT_JOYSTICK, "SDL_INIT_JOYSTICK"},
-    {SDL_INIT_HAPTIC, "SDL_INIT_HAPTIC"},
-    {SDL_INIT_GAMECONTROLLER, "SDL_INIT_GAMECONTROLLER"},
-    {SDL_INIT_EVENTS, "SDL_INIT_EVENTS"},
-    {SDL_INIT_SENSOR, "SDL_INIT_SENSOR"},
-    {SDL_INIT_NOPARACHUTE, "SDL_INIT_NOPARACHUTE"},
-};
-
-const Flag WINDOW_FLAGS[] = {
-    {SDL_WINDOW_FULLSCREEN_DESKTOP, "SDL_WINDOW_FULLSCREEN_DESKTOP"},
-    {SDL_WINDOW_FULLSCREEN, "SDL_WINDOW_FULLSCREEN"},
-    {SDL_WINDOW_OPENGL, "SDL_WINDOW_OPENGL"},
-    {SDL_WINDOW_SHOWN, "SDL_WINDOW_SHOWN"},
-    {SDL_WINDOW_HIDDEN, "SDL_WINDOW_HIDDEN"},
-    {SDL_WINDOW_BORDERLESS, "SDL_WINDOW_BORDERLESS"},
-    {SDL_WINDOW_RESIZABLE, "SDL_WINDOW_RESIZABLE"},
-    {SDL_WINDOW_MINIMIZED, "SDL_WINDOW_MINIMIZED"},
-    {SDL_WINDOW_MAXIMIZED, "SDL_WINDOW_MAXIMIZED"},
-    {SDL_WINDOW_MOUSE_GRABBED, "SDL_WINDOW_MOUSE_GRABBED"},
-    {SDL_WINDOW_INPUT_FOCUS, "SDL_WINDOW_INPUT_FOCUS"},
-    {SDL_WINDOW_MOUSE_FOCUS, "SDL_WINDOW_MOUSE_FOCUS"},
-    {SDL_WINDOW_FOREIGN, "SDL_WINDOW_FOREIGN"},
-    {SDL_WINDOW_ALLOW_HIGHDPI, "SDL_WINDOW_ALLOW_HIGHDPI"},
-    {SDL_WINDOW_MOUSE_CAPTURE, "SDL_WINDOW_MOUSE_CAPTURE"},
-    {SDL_WINDOW_ALWAYS_ON_TOP, "SDL_WINDOW_ALWAYS_ON_TOP"},
-    {SDL_WINDOW_SKIP_TASKBAR, "SDL_WINDOW_SKIP_TASKBAR"},
-    {SDL_WINDOW_UTILITY, "SDL_WINDOW_UTILITY"},
-    {SDL_WINDOW_TOOLTIP, "SDL_WINDOW_TOOLTIP"},
-    {SDL_WINDOW_POPUP_MENU, "SDL_WINDOW_POPUP_MENU"},
-    {SDL_WINDOW_KEYBOARD_GRABBED, "SDL_WINDOW_KEYBOARD_GRABBED"},
-    {SDL_WINDOW_VULKAN, "SDL_WINDOW_VULKAN"},
-    {SDL_WINDOW_METAL, "SDL_WINDOW_METAL"},
-};
-
-const char* const ERROR_CODES[] = {"SDL_ENOMEM", "SDL_EFREAD", "SDL_EFWRITE", "SDL_EFSEEK",
-                                   "SDL_UNSUPPORTED"};
-
-template <std::size_t N> std::string flags(unsigned long long bits, const Flag (&known)[N])
+// The shape of argument `at` ("" for the result).
+std::string shape_of(const Shapes* shapes, int at)
 {
+    if (shapes == nullptr) {
+        return "p";
+    }
+    if (at < 0) {
+        return shapes->result;
+    }
+    const char* from = shapes->arguments;
+    for (int i = 0; i < at && from != nullptr; ++i) {
+        from = std::strchr(from, ',');
+        from = from != nullptr ? from + 1 : nullptr;
+    }
+    if (from == nullptr || *from == '\0') {
+        return "p";
+    }
+    const char* end = std::strchr(from, ',');
+    return end != nullptr ? std::string(from, end) : std::string(from);
+}
+
+std::string hex(unsigned long long bits, int digits)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%0*llX", digits, bits);
+    return text;
+}
+
+// A value by its name in `e`, else "".
+std::string name_in(const Enumeration& e, long long value)
+{
+    for (const Named* n = e.names; n->name != nullptr; ++n) {
+        if (n->value == value) {
+            return n->name;
+        }
+    }
+    return "";
+}
+
+// Flags by their names in `e`, those of most bits first (so that
+// SDL_WINDOW_FULLSCREEN_DESKTOP is not read as SDL_WINDOW_FULLSCREEN and more),
+// and any bits left over in hex.
+std::string flags(unsigned long long bits, const Enumeration& e)
+{
+    std::vector<Named> known;
+    for (const Named* n = e.names; n->name != nullptr; ++n) {
+        if (n->value != 0) {
+            known.push_back(*n);
+        }
+    }
+    std::stable_sort(known.begin(), known.end(), [](const Named& a, const Named& b) {
+        return std::bitset<64>(static_cast<unsigned long long>(a.value)).count() >
+               std::bitset<64>(static_cast<unsigned long long>(b.value)).count();
+    });
     std::string text;
-    for (const Flag& flag : known) {
-        if ((bits & flag.bits) == flag.bits && flag.bits != 0) {
+    for (const Named& flag : known) {
+        const auto flag_bits = static_cast<unsigned long long>(flag.value);
+        if ((bits & flag_bits) == flag_bits) {
             text += (text.empty() ? "" : " | ") + std::string(flag.name);
-            bits &= ~flag.bits;
+            bits &= ~flag_bits;
         }
     }
     if (bits != 0 || text.empty()) {
-        char rest[32];
-        std::snprintf(rest, sizeof rest, "0x%llx", bits);
-        text += (text.empty() ? "" : " | ") + std::string(rest);
+        text += (text.empty() ? "" : " | ") + (bits == 0 ? std::string("0") : hex(bits, 1));
     }
     return text;
 }
@@ -177,56 +223,78 @@ std::string quoted(const char* text)
     return out + "\"";
 }
 
-std::string number(const Value& value, Shape shape)
+std::string number(const Value& value, const std::string& shape)
 {
-    char text[48];
     const auto bits = static_cast<unsigned long long>(value.number);
-    switch (shape) {
-    case Shape::InitFlags:
-        return flags(bits, INIT_FLAGS);
-    case Shape::WindowFlags:
-        return flags(bits, WINDOW_FLAGS);
-    case Shape::WindowPosition:
+    if (shape == "b") {
+        return hex(bits & 0xFF, 2);
+    }
+    if (shape == "x") {
+        return hex(bits & 0xFFFFFFFF, 8);
+    }
+    if (shape == "f") {
+        return SDL_GetPixelFormatName(static_cast<Uint32>(value.number));
+    }
+    if (shape == "w") {
         if (SDL_WINDOWPOS_ISUNDEFINED(value.number)) {
             return "SDL_WINDOWPOS_UNDEFINED";
         }
         if (SDL_WINDOWPOS_ISCENTERED(value.number)) {
             return "SDL_WINDOWPOS_CENTERED";
         }
-        break;
-    case Shape::Byte:
-        std::snprintf(text, sizeof text, "0x%02llX", bits & 0xFF);
-        return text;
-    case Shape::Pixel:
-        std::snprintf(text, sizeof text, "0x%08llX", bits & 0xFFFFFFFF);
-        return text;
-    case Shape::ErrorCode:
-        if (value.number >= 0 && value.number < 5) {
-            return ERROR_CODES[value.number];
-        }
-        break;
-    case Shape::Plain:
-        break;
     }
-    if (value.kind == Value::Kind::Unsigned) {
-        std::snprintf(text, sizeof text, "%llu", bits);
-    } else {
-        std::snprintf(text, sizeof text, "%lld", value.number);
+    if (shape.size() > 1 && (shape[0] == 'E' || shape[0] == 'F')) {
+        const Enumeration& e = ENUMS[std::atoi(shape.c_str() + 1)];
+        if (shape[0] == 'F') {
+            return flags(bits, e);
+        }
+        const std::string name = name_in(e, value.number);
+        if (!name.empty()) {
+            return name;
+        }
+    }
+    return value.kind == Value::Kind::Unsigned ? std::to_string(bits)
+                                               : std::to_string(value.number);
+}
+
+std::string real(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+// An event a call has read: its type, and for a key its key, for a window event
+// what happened to the window.
+std::string event_read(const SDL_Event& event)
+{
+    static const Enumeration* types = enumeration("SDL_EventType");
+    static const Enumeration* keys = enumeration("SDL_KeyCode");
+    static const Enumeration* window_events = enumeration("SDL_WindowEventID");
+    std::string text = types != nullptr ? name_in(*types, event.type) : "";
+    if (text.empty()) {
+        text = "event " + hex(event.type, 1);
+    }
+    if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) {
+        const std::string key = keys != nullptr ? name_in(*keys, event.key.keysym.sym) : "";
+        text += " " + (key.empty() ? std::to_string(event.key.keysym.sym) : key);
+    } else if (event.type == SDL_WINDOWEVENT && window_events != nullptr) {
+        text += " " + name_in(*window_events, event.window.event);
+    } else if (event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP) {
+        text += " button " + std::to_string(event.button.button) + " at " +
+                std::to_string(event.button.x) + ", " + std::to_string(event.button.y);
     }
     return text;
 }
 
-std::string shown(const Value& value, Shape shape)
+std::string shown(const Value& value, const std::string& shape)
 {
     switch (value.kind) {
     case Value::Kind::Signed:
     case Value::Kind::Unsigned:
         return number(value, shape);
-    case Value::Kind::Real: {
-        char text[32];
-        std::snprintf(text, sizeof text, "%g", value.real);
-        return text;
-    }
+    case Value::Kind::Real:
+        return real(value.real);
     case Value::Kind::Bool:
         return value.number != 0 ? "SDL_TRUE" : "SDL_FALSE";
     case Value::Kind::Text:
@@ -244,7 +312,14 @@ std::string shown(const Value& value, Shape shape)
         }
         return text;
     }
+    case Value::Kind::Rect:
+        if (value.pointer == nullptr) {
+            return "NULL";
+        }
+        return "{" + real(value.rect[0]) + ", " + real(value.rect[1]) + ", " + real(value.rect[2]) +
+               ", " + real(value.rect[3]) + "}";
     case Value::Kind::Pointer:
+    case Value::Kind::Event:
         return pointer(value.pointer);
     case Value::Kind::Other:
         break;
@@ -252,25 +327,219 @@ std::string shown(const Value& value, Shape shape)
     return "...";
 }
 
-// The failures a traced build can make, from docs/trace.md (cmake/Trace.cmake
-// writes what_ifs.inc from its table).
+// The failures a traced build can make, from lessons/failures.tsv (cmake/Trace.cmake
+// writes what_ifs.inc from it).
 struct WhatIf {
     const char* name;
     const char* call; // the call made to fail
     const char* meaning;
-    const char* error; // SDL's words for it; "%s" stands for the call's first string
+    const char* error; // SDL's words for it ("" for none); "%s" stands for the call's first string
 };
 const WhatIf WHAT_IFS[] = {
 #include "what_ifs.inc"
 };
 
+// One call, as written out.
+struct Record {
+    long long ms = 0;
+    std::size_t depth = 0;
+    std::string file; // "" for a call the linker routes here (calloc)
+    int line = 0;
+    std::string call;
+    std::vector<std::string> arguments;
+    bool has_result = false;
+    std::string result;
+    bool failed = false; // SDL's way of failing: a negative number, or no pointer
+    std::string error;   // SDL_GetError() where it failed
+    std::string what_if; // the what-if it was made to fail by
+};
+
+std::string json(const std::string& text)
+{
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+bool as_json()
+{
+    static const bool json_format = [] {
+        const char* format = std::getenv("LESSONS_TRACE_FORMAT");
+        return format != nullptr && std::strcmp(format, "json") == 0;
+    }();
+    return json_format;
+}
+
+void write(const std::string& line)
+{
+    std::fputs((line + "\n").c_str(), stderr);
+}
+
+void write(const Record& r)
+{
+    if (as_json()) {
+        std::string line =
+            "{\"ms\":" + std::to_string(r.ms) + ",\"depth\":" + std::to_string(r.depth);
+        if (!r.file.empty()) {
+            line += ",\"file\":" + json(r.file) + ",\"line\":" + std::to_string(r.line);
+        }
+        line += ",\"call\":" + json(r.call) + ",\"args\":[";
+        for (std::size_t i = 0; i < r.arguments.size(); ++i) {
+            line += (i == 0 ? "" : ",") + json(r.arguments[i]);
+        }
+        line += "]";
+        if (r.has_result) {
+            line += ",\"result\":" + json(r.result);
+        }
+        if (r.failed) {
+            line += ",\"error\":" + json(r.error);
+        }
+        if (!r.what_if.empty()) {
+            line += ",\"failed\":" + json(r.what_if);
+        }
+        write(line + "}");
+        return;
+    }
+    char time[24];
+    std::snprintf(time, sizeof time, "%7lld ms  ", r.ms);
+    std::string line = time + std::string(2 * r.depth, ' ');
+    if (!r.file.empty()) {
+        line += r.file + ":" + std::to_string(r.line) + "  ";
+    }
+    line += r.call + "(";
+    for (std::size_t i = 0; i < r.arguments.size(); ++i) {
+        line += (i == 0 ? "" : ", ") + r.arguments[i];
+    }
+    line += ")";
+    if (r.has_result) {
+        line += " -> " + r.result;
+    }
+    if (r.failed) {
+        line += "  SDL_GetError(): " + quoted(r.error.c_str());
+    }
+    if (!r.what_if.empty()) {
+        line += "  made to fail: what if " + r.what_if;
+    }
+    write(line);
+}
+
+// Folds a lesson's frames that repeat the calls of the frame before them.
+class Frames {
+public:
+    void add(const Record& record, bool reads_events)
+    {
+        // A frame starts where the lesson reads events after doing anything else.
+        if (record.depth == 0) {
+            if (reads_events && !reading_) {
+                finish();
+                ++frame_;
+            }
+            reading_ = reads_events;
+        }
+        current_.push_back(record);
+        if (frame_ == 0) {
+            flush_current();
+        }
+    }
+
+    // The program ends: what is held back goes out.
+    void finish()
+    {
+        if (frame_ == 0 || current_.empty()) {
+            return;
+        }
+        std::vector<std::string> signature;
+        for (const Record& r : current_) {
+            Record same = r;
+            same.ms = 0;
+            signature.push_back(as_text(same));
+        }
+        if (signature == shown_) {
+            if (repeats_from_ == 0) {
+                repeats_from_ = frame_;
+                repeats_ms_from_ = current_.front().ms;
+            }
+            repeats_to_ = frame_;
+            repeats_ms_to_ = current_.back().ms;
+            current_.clear();
+            return;
+        }
+        flush_repeats();
+        flush_current();
+        shown_ = signature;
+    }
+
+    void flush_repeats()
+    {
+        if (repeats_from_ == 0) {
+            return;
+        }
+        const std::string frames =
+            std::to_string(repeats_from_) +
+            (repeats_to_ > repeats_from_ ? "-" + std::to_string(repeats_to_) : "");
+        if (as_json()) {
+            write("{\"repeat\":[" + std::to_string(repeats_from_) + "," +
+                  std::to_string(repeats_to_) + "],\"ms\":[" + std::to_string(repeats_ms_from_) +
+                  "," + std::to_string(repeats_ms_to_) + "]}");
+        } else {
+            char time[24];
+            std::snprintf(time, sizeof time, "%7lld ms  ", repeats_ms_from_);
+            write(time + std::string(repeats_to_ > repeats_from_ ? "frames " : "frame ") + frames +
+                  (repeats_to_ > repeats_from_ ? " repeat" : " repeats") + " these calls, until " +
+                  std::to_string(repeats_ms_to_) + " ms");
+        }
+        repeats_from_ = repeats_to_ = 0;
+    }
+
+private:
+    static std::string as_text(const Record& r)
+    {
+        std::string text =
+            r.file + ":" + std::to_string(r.line) + " " + std::to_string(r.depth) + " " + r.call;
+        for (const std::string& argument : r.arguments) {
+            text += "," + argument;
+        }
+        return text + "->" + r.result + "!" + r.error + "?" + r.what_if;
+    }
+
+    void flush_current()
+    {
+        for (const Record& r : current_) {
+            write(r);
+        }
+        std::fflush(stderr);
+        current_.clear();
+    }
+
+    std::vector<Record> current_;
+    std::vector<std::string> shown_;
+    int frame_ = 0;
+    bool reading_ = false;
+    int repeats_from_ = 0;
+    int repeats_to_ = 0;
+    long long repeats_ms_from_ = 0;
+    long long repeats_ms_to_ = 0;
+};
+
 struct State {
-    std::vector<std::string> lines; // held back until the lesson:: call they are in returns
-    std::vector<int> open;          // the lines of the lesson:: calls not yet returned
-    int sdl_depth = 0;              // > 0 inside an SDL call: what SDL itself allocates is SDL's
+    std::vector<Record> records; // held back until the lesson:: call they are in returns
+    std::vector<int> open;       // the records of the lesson:: calls not yet returned
+    int sdl_depth = 0;           // > 0 inside an SDL call: what SDL itself allocates is SDL's
     const WhatIf* what_if = nullptr;
-    bool what_if_read = false;
+    bool started = false;
     bool made_a_failure = false;
+    Frames frames;
 };
 
 State& state()
@@ -286,37 +555,51 @@ long long now_ms()
         .count();
 }
 
+bool reads_events(const std::string& call)
+{
+    for (const char* reader : EVENT_READERS) {
+        if (call == reader) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void write_out()
 {
     State& s = state();
     if (!s.open.empty()) {
         return;
     }
-    for (const std::string& line : s.lines) {
-        std::fputs(line.c_str(), stderr);
+    for (const Record& record : s.records) {
+        s.frames.add(record, reads_events(record.call));
+    }
+    s.records.clear();
+}
+
+void at_exit()
+{
+    State& s = state();
+    s.frames.finish();
+    s.frames.flush_repeats();
+    if (s.what_if != nullptr && !s.made_a_failure) {
+        write(as_json() ? "{\"what_if\":" + json(s.what_if->name) + ",\"unmade\":true}"
+                        : "what if " + std::string(s.what_if->name) + ": this run made no " +
+                              s.what_if->call + " call, so nothing failed");
     }
     std::fflush(stderr);
-    s.lines.clear();
 }
 
-void unmade_failure()
+// At the first call: LESSONS_WHAT_IF, the failure to make, if any. A name this build
+// cannot make ends the program before the lesson does anything.
+void start()
 {
     State& s = state();
-    if (s.what_if != nullptr && !s.made_a_failure) {
-        std::fprintf(stderr, "what if %s: this run made no %s call, so nothing failed\n",
-                     s.what_if->name, s.what_if->call);
-    }
-}
-
-// LESSONS_WHAT_IF, read at the first call: the failure to make, if any. A name this
-// build cannot make ends the program before the lesson does anything.
-void read_what_if()
-{
-    State& s = state();
-    if (s.what_if_read) {
+    if (s.started) {
         return;
     }
-    s.what_if_read = true;
+    s.started = true;
+    std::atexit(at_exit);
     const char* name = std::getenv("LESSONS_WHAT_IF");
     if (name == nullptr || *name == '\0') {
         return;
@@ -341,31 +624,28 @@ void read_what_if()
         std::fprintf(stderr, "\n");
         std::exit(2);
     }
-    std::fprintf(stderr, "what if %s: %s (%s fails)\n", s.what_if->name, s.what_if->meaning,
-                 s.what_if->call);
-    std::atexit(unmade_failure);
+    if (as_json()) {
+        write("{\"what_if\":" + json(s.what_if->name) + ",\"meaning\":" + json(s.what_if->meaning) +
+              ",\"call\":" + json(s.what_if->call) + "}");
+    } else {
+        write("what if " + std::string(s.what_if->name) + ": " + s.what_if->meaning + " (" +
+              s.what_if->call + " fails)");
+    }
 }
 
-std::string location(const char* file, int line)
+std::string location(const char* file)
 {
     const char* name = std::strrchr(file, '/');
     const char* windows = std::strrchr(file, '\\');
     if (windows != nullptr && (name == nullptr || windows > name)) {
         name = windows;
     }
-    return std::string(name == nullptr ? file : name + 1) + ":" + std::to_string(line);
+    return name == nullptr ? file : name + 1;
 }
 
-std::string head(long long ms, std::size_t depth, const std::string& where)
-{
-    char time[24];
-    std::snprintf(time, sizeof time, "%7lld ms  ", ms);
-    return time + std::string(2 * depth, ' ') + (where.empty() ? "" : where + "  ");
-}
-
-// Makes the call named in LESSONS_WHAT_IF fail as SDL would: its error text set,
-// and a stream it was handed to own closed.
-void fail_as_sdl_would(const WhatIf& what_if, std::initializer_list<Value> arguments)
+// Makes the call named in LESSONS_WHAT_IF fail as SDL would: its error text set
+// (or none, where SDL would give none), and a stream it was handed to own closed.
+void fail_as_sdl_would(const WhatIf& what_if, const std::vector<Value>& arguments)
 {
     const char* first_text = "";
     for (const Value& argument : arguments) {
@@ -375,12 +655,13 @@ void fail_as_sdl_would(const WhatIf& what_if, std::initializer_list<Value> argum
         }
     }
     if (std::strcmp(what_if.call, "SDL_LoadBMP_RW") == 0 && arguments.size() == 2) {
-        const Value* stream = arguments.begin();
-        if (arguments.begin()[1].number != 0 && stream->pointer != nullptr) {
-            SDL_RWclose(static_cast<SDL_RWops*>(const_cast<void*>(stream->pointer)));
+        if (arguments[1].number != 0 && arguments[0].pointer != nullptr) {
+            SDL_RWclose(static_cast<SDL_RWops*>(const_cast<void*>(arguments[0].pointer)));
         }
     }
-    if (std::strstr(what_if.error, "%s") != nullptr) {
+    if (*what_if.error == '\0') {
+        SDL_ClearError();
+    } else if (std::strstr(what_if.error, "%s") != nullptr) {
         SDL_SetError(what_if.error, first_text);
     } else {
         SDL_SetError("%s", what_if.error);
@@ -390,27 +671,34 @@ void fail_as_sdl_would(const WhatIf& what_if, std::initializer_list<Value> argum
 } // namespace
 
 Entry::Entry(const Site& called, std::initializer_list<Value> arguments, Of of)
+    : arguments_(arguments), support_(of == Of::Support)
 {
-    read_what_if();
+    start();
     State& s = state();
-    const Site site{called.file, called.line, learners_name(called.name)};
-    const Function* function = of == Of::Sdl ? function_named(site.name) : nullptr;
-    std::string call = std::string(of == Of::Support ? "lesson::" : "") + site.name + "(";
-    int at = 0;
-    for (const Value& argument : arguments) {
-        const Shape shape = function != nullptr && at < 6 ? function->arguments[at] : Shape::Plain;
-        call += (at++ == 0 ? "" : ", ") + shown(argument, shape);
-    }
-    call += ")";
-    failing_ =
-        of == Of::Sdl && s.what_if != nullptr && std::strcmp(s.what_if->call, site.name) == 0;
+    const std::string name = learners_name(called.name);
+    failing_ = !support_ && s.what_if != nullptr && name == s.what_if->call;
     if (failing_) {
-        fail_as_sdl_would(*s.what_if, arguments);
+        fail_as_sdl_would(*s.what_if, arguments_);
         s.made_a_failure = true;
     }
-    index_ = static_cast<int>(s.lines.size());
-    s.lines.push_back(head(now_ms(), s.open.size(), location(site.file, site.line)) + call);
-    if (of == Of::Support) {
+    Record record;
+    record.ms = now_ms();
+    record.depth = s.open.size();
+    record.file = location(called.file);
+    record.line = called.line;
+    record.call = (support_ ? "lesson::" : "") + name;
+    // The arguments as they are now: the call may free what they point to.
+    const Shapes* shapes = support_ ? nullptr : shapes_of(name);
+    int at = 0;
+    for (const Value& argument : arguments_) {
+        record.arguments.push_back(shown(argument, shape_of(shapes, at++)));
+    }
+    if (failing_) {
+        record.what_if = s.what_if->name;
+    }
+    index_ = static_cast<int>(s.records.size());
+    s.records.push_back(record);
+    if (support_) {
         s.open.push_back(index_);
     } else {
         ++s.sdl_depth;
@@ -424,7 +712,7 @@ Entry::~Entry()
     }
 }
 
-void Entry::returned()
+void Entry::finish(const Value* result)
 {
     State& s = state();
     done_ = true;
@@ -433,33 +721,40 @@ void Entry::returned()
     } else {
         --s.sdl_depth;
     }
-    s.lines[index_] +=
-        (failing_ ? "  made to fail: what if " + std::string(s.what_if->name) : "") + "\n";
+    Record& record = s.records[index_];
+    const Shapes* shapes = support_ ? nullptr : shapes_of(record.call);
+    if (result != nullptr) {
+        record.has_result = true;
+        record.result = shown(*result, shape_of(shapes, -1));
+        // SDL's way of failing: a negative number, or no pointer at all.
+        const bool pointer_kind =
+            result->kind == Value::Kind::Text || result->kind == Value::Kind::Pointer ||
+            result->kind == Value::Kind::Surface || result->kind == Value::Kind::Format;
+        record.failed = (result->kind == Value::Kind::Signed && result->number < 0) ||
+                        (pointer_kind && result->pointer == nullptr);
+        if (record.failed) {
+            record.error = SDL_GetError();
+        }
+        // An event the call read, named after its result.
+        for (const Value& argument : arguments_) {
+            if (argument.kind == Value::Kind::Event && argument.pointer != nullptr &&
+                result->number > 0) {
+                record.result +=
+                    " (" + event_read(*static_cast<const SDL_Event*>(argument.pointer)) + ")";
+            }
+        }
+    }
     write_out();
+}
+
+void Entry::returned()
+{
+    finish(nullptr);
 }
 
 void Entry::returned(const Value& result)
 {
-    State& s = state();
-    const std::string& line = s.lines[index_];
-    // The call's name: after the location, up to its "(".
-    const std::size_t open = line.find('(');
-    const std::size_t start = line.rfind(' ', open) + 1;
-    const std::string name = line.substr(start, open - start);
-    const Function* function = function_named(name.c_str());
-    std::string text =
-        " -> " + shown(result, function != nullptr ? function->result : Shape::Plain);
-    // SDL's way of failing: a negative number, or no pointer at all.
-    const bool pointer_kind =
-        result.kind == Value::Kind::Text || result.kind == Value::Kind::Pointer ||
-        result.kind == Value::Kind::Surface || result.kind == Value::Kind::Format;
-    const bool failed = (result.kind == Value::Kind::Signed && result.number < 0) ||
-                        (pointer_kind && result.pointer == nullptr);
-    if (failed) {
-        text += "  SDL_GetError(): " + quoted(SDL_GetError());
-    }
-    s.lines[index_] += text;
-    returned();
+    finish(&result);
 }
 
 #ifdef LESSONS_TRACE_WRAP_CALLOC
@@ -473,9 +768,15 @@ extern "C" void* __wrap_calloc(std::size_t count, std::size_t size)
     if (s.what_if != nullptr && std::strcmp(s.what_if->call, "calloc") == 0 && !s.open.empty() &&
         s.sdl_depth == 0) {
         s.made_a_failure = true;
-        s.lines.push_back(head(now_ms(), s.open.size(), "") + "calloc(" + std::to_string(count) +
-                          ", " + std::to_string(size) + ") -> NULL  made to fail: what if " +
-                          s.what_if->name + "\n");
+        Record record;
+        record.ms = now_ms();
+        record.depth = s.open.size();
+        record.call = "calloc";
+        record.arguments = {std::to_string(count), std::to_string(size)};
+        record.has_result = true;
+        record.result = "NULL";
+        record.what_if = s.what_if->name;
+        s.records.push_back(record);
         errno = ENOMEM;
         return nullptr;
     }

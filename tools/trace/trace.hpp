@@ -12,16 +12,30 @@
 
 #include <initializer_list>
 #include <type_traits>
+#include <vector>
 
 namespace lessons_trace {
 
 // One argument or result, as it was when the call was made or returned.
 struct Value {
-    enum class Kind { Other, Signed, Unsigned, Real, Bool, Text, Pointer, Surface, Format };
+    enum class Kind {
+        Other,
+        Signed,
+        Unsigned,
+        Real,
+        Bool,
+        Text,
+        Pointer,
+        Surface,
+        Format,
+        Rect,
+        Event
+    };
     Kind kind = Kind::Other;
     long long number = 0; // Signed, Unsigned (as its bits) and Bool
     double real = 0;
-    const void* pointer = nullptr; // Text, Pointer, Surface, Format
+    const void* pointer = nullptr; // Text, Pointer, Surface, Format, Rect, Event
+    double rect[4] = {0, 0, 0, 0}; // a Rect's x, y, w and h, as they were when the call was made
 };
 
 template <typename T> Value capture(T value)
@@ -51,6 +65,18 @@ template <typename T> Value capture(T value)
             captured.kind = Value::Kind::Surface;
         } else if constexpr (std::is_same_v<Pointee, SDL_PixelFormat>) {
             captured.kind = Value::Kind::Format;
+        } else if constexpr (std::is_same_v<Pointee, SDL_Rect> ||
+                             std::is_same_v<Pointee, SDL_FRect>) {
+            captured.kind = Value::Kind::Rect;
+            if (value != nullptr) {
+                captured.rect[0] = value->x;
+                captured.rect[1] = value->y;
+                captured.rect[2] = value->w;
+                captured.rect[3] = value->h;
+            }
+        } else if constexpr (std::is_same_v<Pointee, SDL_Event>) {
+            // What the call filled in is read once it returns.
+            captured.kind = Value::Kind::Event;
         } else {
             captured.kind = Value::Kind::Pointer;
         }
@@ -83,6 +109,9 @@ public:
     void returned(const Value& result);
 
 private:
+    void finish(const Value* result);
+    std::vector<Value> arguments_;
+    bool support_;
     int index_;
     bool failing_;
     bool done_ = false;

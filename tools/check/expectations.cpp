@@ -12,6 +12,9 @@ const double HOLD_MS = 2000;
 // Lines are printed before the hold, so they must reach their reader well before
 // the exit; half the hold leaves room for a slow start.
 const double LINE_LEAD_MS = HOLD_MS / 2;
+// A lesson that runs until closed reads its events at least every frame: closed,
+// it is gone well within a second.
+const double CLOSE_MS = 1000;
 
 // The length of the non-null pointer at text[at], as a C library's %p writes it
 // (glibc and musl: 0x55d0c2a0; Windows: 0000000000C82870), or 0.
@@ -93,18 +96,56 @@ bool line_matches(const std::string& line, const std::string& pattern)
     return line_matches(line, pattern, reason);
 }
 
-// The lines of one of tests/expected/, or none and `why`.
-bool read_lines(const std::string& path, std::vector<std::string>& lines, std::string& why)
+// The rows of a tab-separated data file (a heading, then a row a line; in a field
+// "\\n" stands for a line break, "\\t" for a tab, "\\\\" for a backslash), or none
+// and `why`.
+bool read_tsv(const std::string& path, std::vector<std::vector<std::string>>& rows,
+              std::string& why)
 {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        why = "no expected output: write " + path;
+        why = "cannot read " + path;
         return false;
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    lines = split_lines(text.str());
+    std::string line;
+    std::getline(file, line); // the heading
+    while (std::getline(file, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        std::vector<std::string> fields(1);
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (line[i] == '\t') {
+                fields.emplace_back();
+            } else if (line[i] == '\\' && i + 1 < line.size()) {
+                const char next = line[++i];
+                fields.back() += next == 'n' ? '\n' : next == 't' ? '\t' : next;
+            } else {
+                fields.back() += line[i];
+            }
+        }
+        rows.push_back(fields);
+    }
     return true;
+}
+
+// The lines `lesson` prints in `when` ("ok", or a failure it handles), or none and `why`.
+bool read_lines(const std::string& lesson, const std::string& when, std::vector<std::string>& lines,
+                std::string& why)
+{
+    std::vector<std::vector<std::string>> rows;
+    if (!read_tsv(prints_path(lesson), rows, why)) {
+        why = "no expected output: write " + prints_path(lesson);
+        return false;
+    }
+    for (const auto& row : rows) {
+        if (row.size() == 2 && row[0] == when) {
+            lines = row[1].empty() ? std::vector<std::string>{} : split_lines(row[1]);
+            return true;
+        }
+    }
+    why = "no case " + when + " in " + prints_path(lesson);
+    return false;
 }
 
 std::string quoted(const std::vector<std::string>& lines)
@@ -126,19 +167,42 @@ std::string figure(double ms)
 
 } // namespace
 
-std::string expected_lines_path(const std::string& lesson)
+std::string prints_path(const std::string& lesson)
 {
-    return std::string(LESSONS_SOURCE_DIR) + "/tests/expected/" + lesson + ".txt";
-}
-
-std::string expected_failure_path(const std::string& lesson, const std::string& what_if)
-{
-    return std::string(LESSONS_SOURCE_DIR) + "/tests/expected/" + lesson + "." + what_if + ".txt";
+    return std::string(LESSONS_SOURCE_DIR) + "/lessons/" + lesson + ".prints.tsv";
 }
 
 std::string screenshot_path(const std::string& lesson)
 {
     return std::string(LESSONS_SOURCE_DIR) + "/docs/screenshots/" + lesson + ".png";
+}
+
+std::vector<Lesson> lessons()
+{
+    std::vector<std::vector<std::string>> rows;
+    std::string why;
+    read_tsv(LESSONS_TABLE, rows, why);
+    std::vector<Lesson> found;
+    for (const auto& row : rows) {
+        if (row.size() == 3) {
+            found.push_back({row[0], row[1], row[2]});
+        }
+    }
+    return found;
+}
+
+std::vector<std::string> failures_of(const std::string& lesson)
+{
+    std::vector<std::vector<std::string>> rows;
+    std::string why;
+    read_tsv(prints_path(lesson), rows, why);
+    std::vector<std::string> found;
+    for (const auto& row : rows) {
+        if (!row.empty() && row[0] != "ok") {
+            found.push_back(row[0]);
+        }
+    }
+    return found;
 }
 
 std::vector<std::string> split_lines(const std::string& text)
@@ -162,8 +226,15 @@ std::vector<std::string> check_lesson(const std::string& lesson, const Run& run,
 
     std::vector<std::string> expected;
     std::string why;
-    if (!read_lines(expected_lines_path(lesson), expected, why)) {
+    if (!read_lines(lesson, "ok", expected, why)) {
         return {why};
+    }
+    std::string kind;
+    for (const Lesson& known : lessons()) {
+        kind = known.name == lesson ? known.kind : kind;
+    }
+    if (kind.empty()) {
+        return {"is not a lesson of " + std::string(LESSONS_TABLE)};
     }
     bool same = run.lines.size() == expected.size();
     for (std::size_t i = 0; same && i < expected.size(); ++i) {
@@ -190,9 +261,19 @@ std::vector<std::string> check_lesson(const std::string& lesson, const Run& run,
                            "does not contain) " + shot);
     }
 
+    if (kind == "until-closed") {
+        if (run.closed_ms < 0) {
+            problems.push_back("runs until its window is closed, and this run did not close it");
+        } else if (run.closed_ms > CLOSE_MS) {
+            problems.push_back("ended " + figure(run.closed_ms) + " after its window was closed, " +
+                               "not within " + figure(CLOSE_MS));
+        }
+        return problems;
+    }
     if (run.hold_ms >= 0 && run.hold_ms < HOLD_MS) {
-        problems.push_back("held the picture for " + figure(run.hold_ms) + ", not " +
-                           figure(HOLD_MS));
+        problems.push_back(
+            "held the picture for " + figure(run.hold_ms) + ", not " + figure(HOLD_MS) +
+            (run.closed_ms >= 0 ? ": a close request must not cut the hold short" : ""));
     }
     if (!run.lines.empty() && run.last_line_lead_ms >= 0 && run.last_line_lead_ms < LINE_LEAD_MS) {
         problems.push_back("its lines reached the reader only " + figure(run.last_line_lead_ms) +
@@ -206,7 +287,7 @@ std::vector<std::string> check_failure(const std::string& lesson, const std::str
 {
     std::vector<std::string> expected;
     std::string why;
-    if (!read_lines(expected_failure_path(lesson, what_if), expected, why)) {
+    if (!read_lines(lesson, what_if, expected, why)) {
         return {why};
     }
     std::vector<std::string> problems;

@@ -1,6 +1,6 @@
 // Checks one observed run of a lesson against what the lesson must do (see
 // expectations.hpp), for the test scripts that run lessons elsewhere: under Wine,
-// in a browser, on a Wayland compositor.
+// in a browser, on a Wayland compositor, on an X server.
 //
 // Usage:
 //   lesson_check lesson <name> <options>        a successful run of lesson <name>
@@ -10,9 +10,10 @@
 //                                                      that failure (no-window, ...)
 // Options: --stdout <file>  what it printed (required)
 //          --status <n>     its exit status (required)
-//          --frame <file>   the last picture it showed (.png, .bmp or .ppm)
+//          --frame <file>   the first picture it showed (.png, .bmp or .ppm)
 //          --hold-ms <ms>   from the picture being shown to the exit
 //          --lead-ms <ms>   from its last line reaching the reader to the exit
+//          --closed-ms <ms> from the request to close its window to the exit
 //          --screenshot <file>  the picture a lesson must show, where not its own
 //                               (an edit of it: lesson mode only)
 // Prints "ok" or the problems, and exits 0 or 1 accordingly (2 for bad usage).
@@ -31,7 +32,8 @@ int main(int argc, char* argv[])
     if (argc < 3 || (argc - 3) % 2 != 0) {
         std::fprintf(stderr, "usage: lesson_check lesson <name> | load-failure[-named] <file> | "
                              "failure <name>.<what-if> "
-                             "--stdout F --status N [--frame F] [--hold-ms MS] [--lead-ms MS]\n");
+                             "--stdout F --status N [--frame F] [--hold-ms MS] [--lead-ms MS] "
+                             "[--closed-ms MS]\n");
         return 2;
     }
     const std::string mode = argv[1];
@@ -66,6 +68,9 @@ int main(int argc, char* argv[])
     }
     if (!option["--lead-ms"].empty()) {
         run.last_line_lead_ms = std::atof(option["--lead-ms"].c_str());
+    }
+    if (!option["--closed-ms"].empty()) {
+        run.closed_ms = std::atof(option["--closed-ms"].c_str());
     }
 
     std::vector<std::string> problems;
