@@ -11,6 +11,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 no_arguments "$@"
 
 "$root/scripts/lib/install_deps.sh" --for lessons --for tests
+# ESLint and Prettier, for the JavaScript, kept in the cache outside the checkout.
+sh "$root/scripts/lib/npm_ci.sh" --cache "$root/tools/lint" "the linters (ESLint, Prettier)" >/dev/null
 
 suite() { # <preset>
     sh "$root/scripts/lib/build.sh" "$1"

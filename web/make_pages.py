@@ -79,8 +79,10 @@ class LinkNames(Filter):
                 yield ttype, value[at:]
             elif ttype is Name and value.startswith("SDL_"):
                 yield getattr(ttype, WIKI_MARK), value
-            elif ttype is Name and value in self.support and (
-                self.in_support or re.search(r"(?<![\w:])lesson::$", recent)
+            elif (
+                ttype is Name
+                and value in self.support
+                and (self.in_support or re.search(r"(?<![\w:])lesson::$", recent))
             ):
                 yield getattr(ttype, SUPPORT_MARK), value
             else:
@@ -220,8 +222,7 @@ def support_reached(text, functions):
 def linked_names(text):
     """Escapes `text`, with each SDL name in it linked to the wiki."""
     return SDL_NAME.sub(
-        lambda m: f'<a class="sdl" href="{WIKI}{m.group()}" target="_blank" rel="noopener">'
-        f"{m.group()}</a>",
+        lambda m: f'<a class="sdl" href="{WIKI}{m.group()}" target="_blank" rel="noopener">' f"{m.group()}</a>",
         html.escape(text, quote=False),
     )
 
@@ -397,9 +398,7 @@ def main(out, common, screenshots, pages):
         kind, rest = page.split(":", 1)
         name, source = rest.split("=", 1)
         text = Path(source).read_text(encoding="utf-8")
-        entries.append(
-            {"kind": kind, "name": name, "source": Path(source), "text": text, **describe(name, text)}
-        )
+        entries.append({"kind": kind, "name": name, "source": Path(source), "text": text, **describe(name, text)})
     lessons = [entry for entry in entries if entry["kind"] == "lesson"]
     for entry in entries:
         at = lessons.index(entry) if entry in lessons else -1

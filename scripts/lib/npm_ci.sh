@@ -3,16 +3,17 @@
 # the log is shown only when it fails. Node.js and npm come from Debian. Without
 # --cache they go into the folder's node_modules, once per lock file; with
 # --cache, into the cache instead, outside the checkout, and the folder that holds
-# their node_modules is printed.
-# Usage: npm_ci.sh [--cache] <folder with package.json> <what, for the progress line>
+# their node_modules is printed; --where prints that folder and installs nothing.
+# Usage: npm_ci.sh [--cache|--where] <folder with package.json> <what, for the progress line>
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 # shellcheck source=common.sh
 . "$root/scripts/lib/common.sh"
-cache=""
+cache="" where=""
 case ${1-} in
 -h | --help) usage; exit 0 ;;
 --cache) cache=yes; shift ;;
+--where) cache=yes where=yes; shift ;;
 -*) refuse "unknown option '$1'" ;;
 esac
 [ "$#" -eq 2 ] || refuse "it needs a folder and what it holds"
@@ -22,7 +23,7 @@ lock=$(cksum <"$folder/package-lock.json" | cut -d ' ' -f 1)
 if [ -n "$cache" ]; then
     name=$(sed -n 's/^ *"name": "\(.*\)",$/\1/p' "$folder/package.json" | head -n 1)
     target="$(cache_dir)/npm-$name-$lock"
-    if [ -f "$target/.complete" ]; then
+    if [ -f "$target/.complete" ] || [ -n "$where" ]; then
         echo "$target"
         exit 0
     fi
