@@ -1,7 +1,7 @@
 // Serves a folder over HTTP on 127.0.0.1, at a free port, for a browser to open.
 //   node web/serve.mjs <folder>     prints the URL and serves until stopped
-// The web tests, the benchmarks and web/edit.mjs (the server scripts/web.sh starts,
-// which can also compile an edited lesson) import serve() to do the same.
+// scripts/web.sh starts it for the built pages; the web tests and the benchmarks
+// import serve() to do the same.
 //
 // Files go out through `send` (the static-file module Express serves with), which
 // streams them and answers Range, conditional requests and a folder named without
@@ -12,22 +12,22 @@
 //   symbolic link that leads out is not found;
 // - each version of a file (its inode, size and times of change, which a file
 //   replaced with its time put back still changes) is read once for its content's
-//   hash, its ETag (weak for a compressed form); text, code and data also go out compressed, brotli or gzip as
-//   Accept-Encoding asks, once a first request has had that content compressed, at
-//   the highest settings, in the background, once: never per request, never all at
-//   start-up; until then, as they are;
-// - idle and slow clients are let go after a minute, and no more than
-//   MAX_CONNECTIONS are served at once.
+//   hash, its ETag (weak for a compressed form);
+// - where the folder holds a file's brotli or gzip form beside it (<file>.br,
+//   <file>.gz, as the pages' build writes them), that goes out as Accept-Encoding
+//   asks, if it is not older than the file: so the first visit arrives as
+//   compressed as any other, and nothing is compressed here;
+// - a client idle for a minute is let go, and once MAX_CONNECTIONS are open, a new
+//   one takes the place of the one idle longest: clients that connect and send
+//   nothing cannot keep others out.
 
 import { createServer } from "node:http";
 import { createHash } from "node:crypto";
 import { createReadStream } from "node:fs";
-import { readdir, readFile, realpath, stat } from "node:fs/promises";
+import { readdir, realpath, stat } from "node:fs/promises";
 import { createRequire } from "node:module";
 import { extname, join, sep } from "node:path";
 import { pathToFileURL } from "node:url";
-import { promisify } from "node:util";
-import { brotliCompress, constants, gzip } from "node:zlib";
 
 const require = createRequire(import.meta.url);
 const send = require("send");
@@ -37,10 +37,6 @@ const mime = require("mime-types");
 
 const MAX_CONNECTIONS = 64;
 const IDLE_MS = 60000;
-// PNG is compressed already; everything else here shrinks, the lessons' data too.
-const COMPRESSED = new Set([".png", ".jpg", ".gz", ".br"]);
-// The compressed forms kept, by content, at most: the lessons' pages need 1.5 MB.
-const KEPT_BYTES = 256 * 1024 * 1024;
 
 // The names in a request's path, decoded, or null when the path is malformed or
 // names anything that could lead out of the folder.
@@ -60,16 +56,6 @@ function namesIn(target) {
   return names;
 }
 
-const brotli = promisify(brotliCompress);
-const gzipped = promisify(gzip);
-function compress(body, encoding) {
-  return encoding === "br"
-    ? brotli(body, {
-        params: { [constants.BROTLI_PARAM_QUALITY]: 11, [constants.BROTLI_PARAM_SIZE_HINT]: body.length },
-      })
-    : gzipped(body, { level: 9 });
-}
-
 // The hash of a file's content, read as a stream.
 function hashOf(file) {
   return new Promise((done, failed) => {
@@ -85,12 +71,9 @@ function hashOf(file) {
 const versionOf = (info) => `${info.dev}:${info.ino}:${info.size}:${info.mtimeNs}:${info.ctimeNs}`;
 
 // Resolves to { server, url, port, root }, listening; rejects, saying why, for a
-// folder that does not exist or holds nothing. `handle(request, response, names)`,
-// if given, sees each request first: it answers it itself (and returns true), or
-// returns the names of the file to serve instead, or nothing, to serve as asked
-// (web/edit.mjs's endpoint and its URLs).
-// `idleMs` and `maxConnections` are for the tests.
-export async function serve(folder, { handle, port = 0, idleMs = IDLE_MS, maxConnections = MAX_CONNECTIONS } = {}) {
+// folder that does not exist or holds nothing. `idleMs` and `maxConnections` are
+// for the tests.
+export async function serve(folder, { port = 0, idleMs = IDLE_MS, maxConnections = MAX_CONNECTIONS } = {}) {
   let root;
   try {
     root = await realpath(folder);
@@ -101,9 +84,6 @@ export async function serve(folder, { handle, port = 0, idleMs = IDLE_MS, maxCon
   if ((await readdir(root)).length === 0) throw new Error(`${folder} is empty: there is nothing to serve`);
 
   const hashes = new Map(); // version -> Promise of the content's hash
-  const kept = new Map(); // "<hash> <encoding>" -> compressed Buffer, or a Promise while it is made
-  let keptBytes = 0;
-
   function hashFor(file, info) {
     const version = `${file}\n${versionOf(info)}`;
     if (!hashes.has(version)) {
@@ -114,38 +94,13 @@ export async function serve(folder, { handle, port = 0, idleMs = IDLE_MS, maxCon
     return hashes.get(version);
   }
 
-  // The compressed form of this content, if it is ready; else it is made, once,
-  // from the file as it is, if its content is still the one hashed.
-  function compressedFor(file, info, hash, encoding) {
-    const key = `${hash} ${encoding}`;
-    const form = kept.get(key);
-    if (form instanceof Buffer) {
-      kept.delete(key); // the most recently used last
-      kept.set(key, form);
-      return form;
-    }
-    if (!form) {
-      const making = readFile(file)
-        .then(async (body) => {
-          const now = await stat(file, { bigint: true });
-          if (versionOf(now) !== versionOf(info)) throw new Error("changed while read");
-          return compress(body, encoding);
-        })
-        .then((body) => {
-          kept.set(key, body);
-          keptBytes += body.length;
-          for (const [old, value] of kept) {
-            if (keptBytes <= KEPT_BYTES) break;
-            if (value instanceof Buffer) {
-              kept.delete(old);
-              keptBytes -= value.length;
-            }
-          }
-        })
-        .catch(() => kept.delete(key)); // asked for again, it is made again
-      kept.set(key, making);
-    }
-    return null;
+  // The file under `root` a path's names lead to, and its details, or null.
+  async function inFolder(names) {
+    const file = join(root, ...names);
+    const real = await realpath(file).catch(() => null);
+    if (!real || !real.startsWith(root + sep)) return null;
+    const info = await stat(file, { bigint: true }).catch(() => null);
+    return info?.isFile() ? { file, info } : null;
   }
 
   async function answer(request, response, hosts) {
@@ -159,82 +114,93 @@ export async function serve(folder, { handle, port = 0, idleMs = IDLE_MS, maxCon
     }
     const asked = namesIn(request.url);
     if (asked === null) return refuse(400, "bad request");
-    let names = asked;
-    const handled = handle && (await handle(request, response, names));
-    if (handled === true) return;
-    if (Array.isArray(handled)) names = handled;
     if (request.method !== "GET" && request.method !== "HEAD") {
       return refuse(405, "only GET and HEAD", { Allow: "GET, HEAD" });
     }
-
-    const path = request.url.split("?")[0];
-    const sent = (hash) =>
-      send(request, "/" + names.map(encodeURIComponent).join("/"), {
-        root,
-        dotfiles: "ignore",
-        etag: false,
-        lastModified: false,
-        cacheControl: false,
-      })
-        .on("headers", (res) => {
-          res.setHeader("Cache-Control", "no-cache");
-          if (hash) res.setHeader("ETag", `"${hash}"`);
-        })
-        .on("error", (error) => refuse(error.status ?? 500, error.status === 404 ? "not found" : "error"))
-        .pipe(response);
-    for (const [name, value] of Object.entries(headers)) response.setHeader(name, value);
-
     // A dot-file, or one in a dot-folder, is never served.
-    if (names.some((name) => name.startsWith("."))) return refuse(404, "not found");
-    let file = join(root, ...names);
-    let info = await stat(file).catch(() => null);
-    if (info?.isDirectory()) {
-      file = join(file, "index.html");
+    if (asked.some((name) => name.startsWith("."))) return refuse(404, "not found");
+
+    let names = asked;
+    const path = request.url.split("?")[0];
+    const folderInfo = await stat(join(root, ...names)).catch(() => null);
+    if (folderInfo?.isDirectory()) {
       // A folder named without its "/" is sent to its "/", where its relative links
       // work, if it has a page to show; one without is not found, as is any listing.
-      if (!path.endsWith("/") && (await stat(file).catch(() => null))?.isFile()) {
+      if (!path.endsWith("/") && (await stat(join(root, ...names, "index.html")).catch(() => null))?.isFile()) {
         return refuse(301, "moved", { Location: "/" + asked.map(encodeURIComponent).join("/") + "/" });
       }
       names = [...names, "index.html"];
     }
-    // A symbolic link may point anywhere: what it leads to must be in the folder.
-    const real = await realpath(file).catch(() => null);
-    info = real && real.startsWith(root + sep) ? await stat(file, { bigint: true }).catch(() => null) : null;
-    const hash = info?.isFile() ? await hashFor(file, info).catch(() => null) : null;
+    const found = await inFolder(names);
+    const hash = found ? await hashFor(found.file, found.info).catch(() => null) : null;
     if (!hash) return refuse(404, "not found");
-
-    const type = extname(file);
-    if (COMPRESSED.has(type)) return sent(hash);
+    for (const [name, value] of Object.entries(headers)) response.setHeader(name, value);
     response.setHeader("Vary", "Accept-Encoding");
-    const encoding = request.headers.range ? null : new Negotiator(request).encoding(["br", "gzip", "identity"], { preferred: ["br", "gzip", "identity"] });
-    const body = encoding === "br" || encoding === "gzip" ? compressedFor(file, info, hash, encoding) : null;
-    if (!body) return sent(hash);
+
+    // Its compressed form, where the folder holds one as new as the file.
+    const last = names.length - 1;
+    const encoding = request.headers.range
+      ? null
+      : new Negotiator(request).encoding(["br", "gzip", "identity"], { preferred: ["br", "gzip", "identity"] });
+    const suffix = { br: ".br", gzip: ".gz" }[encoding];
+    const form = suffix && (await inFolder([...names.slice(0, last), names[last] + suffix]));
+    const compressed = form && form.info.mtimeNs >= found.info.mtimeNs ? form : null;
     // The compressed forms of a content are weakly the same as it: one the browser
     // keeps in either encoding is not sent again (the file's own ETag is strong, as
     // a Range request's If-Range needs).
-    const etag = `W/"${hash}"`;
-    Object.assign(headers, {
-      "Content-Type": mime.contentType(type) || "application/octet-stream",
-      "Content-Encoding": encoding,
-      "Cache-Control": "no-cache",
-      Vary: "Accept-Encoding",
-      ETag: etag,
-    });
-    if (fresh(request.headers, { etag })) {
-      response.writeHead(304, headers).end();
-      return;
+    const etag = compressed ? `W/"${hash}"` : `"${hash}"`;
+    if (compressed) {
+      if (fresh(request.headers, { etag })) {
+        response.writeHead(304, { ETag: etag, "Cache-Control": "no-cache" }).end();
+        return;
+      }
+      response.setHeader("Content-Encoding", encoding);
     }
-    headers["Content-Length"] = body.length;
-    response.writeHead(200, headers);
-    response.end(request.method === "HEAD" ? undefined : body);
+    const sent = compressed ? [...names.slice(0, last), names[last] + suffix] : names;
+    send(request, "/" + sent.map(encodeURIComponent).join("/"), {
+      root,
+      dotfiles: "ignore",
+      etag: false,
+      lastModified: false,
+      cacheControl: false,
+    })
+      .on("headers", (res) => {
+        res.setHeader("Cache-Control", "no-cache");
+        res.setHeader("ETag", etag);
+        res.setHeader("Content-Type", mime.contentType(extname(names[last])) || "application/octet-stream");
+      })
+      .on("error", (error) => refuse(error.status ?? 500, error.status === 404 ? "not found" : "error"))
+      .pipe(response);
   }
 
   const server = createServer();
-  server.maxConnections = maxConnections;
+  // Each connection, and whether it is answering a request or idle, since when.
+  const connections = new Map(); // socket -> { busy, idleSince }
+  server.on("connection", (socket) => {
+    if (connections.size >= maxConnections) {
+      let oldest = null;
+      for (const [open, state] of connections) {
+        if (!state.busy && (!oldest || state.idleSince < connections.get(oldest).idleSince)) oldest = open;
+      }
+      if (!oldest) return socket.destroy(); // all busy: this one waits its turn
+      oldest.destroy();
+      connections.delete(oldest);
+    }
+    connections.set(socket, { busy: 0, idleSince: Date.now() });
+    socket.on("close", () => connections.delete(socket));
+  });
   server.setTimeout(idleMs); // a socket with nothing going either way for a minute is closed
   server.headersTimeout = 20000;
   server.requestTimeout = 30000;
   server.on("request", (request, response) => {
+    const state = connections.get(request.socket);
+    if (state) state.busy += 1;
+    response.on("close", () => {
+      if (state) {
+        state.busy -= 1;
+        state.idleSince = Date.now();
+      }
+    });
     const { port: at } = server.address();
     answer(request, response, [`127.0.0.1:${at}`, `localhost:${at}`]).catch((error) => {
       console.error(`serve.mjs: ${request.url}: ${error.message}`);
@@ -250,31 +216,6 @@ export async function serve(folder, { handle, port = 0, idleMs = IDLE_MS, maxCon
   return { server, url: `http://127.0.0.1:${at}/`, port: at, root };
 }
 
-// Asks for every file of a served folder once in each encoding, so that its
-// compressed forms are made: for the benchmarks, which then time what a browser
-// gets. Resolves once they are all ready.
-export async function warm(url, root) {
-  const files = (await readdir(root, { recursive: true, withFileTypes: true }))
-    .filter((entry) => entry.isFile() && !COMPRESSED.has(extname(entry.name)))
-    .map((entry) => join(entry.path ?? entry.parentPath, entry.name).slice(root.length + 1).split(sep))
-    .filter((names) => !names.some((name) => name.startsWith(".")));
-  for (let round = 0; round < 600; round++) {
-    let pending = 0;
-    for (const names of files) {
-      for (const encoding of ["br", "gzip"]) {
-        const response = await fetch(url + names.map(encodeURIComponent).join("/"), {
-          headers: { "Accept-Encoding": encoding },
-        });
-        await response.arrayBuffer();
-        if (response.ok && response.headers.get("content-encoding") !== encoding) pending++;
-      }
-    }
-    if (!pending) return;
-    await new Promise((done) => setTimeout(done, 100));
-  }
-  throw new Error("the server did not compress its files within a minute");
-}
-
 if (import.meta.url === pathToFileURL(process.argv[1]).href) {
   const folder = process.argv[2];
   if (!folder || process.argv.length > 3 || folder.startsWith("-")) {
@@ -282,8 +223,16 @@ if (import.meta.url === pathToFileURL(process.argv[1]).href) {
     process.exit(2);
   }
   try {
-    const { url } = await serve(folder);
-    console.log(`The lessons are at ${url} (Ctrl+C stops the server)`);
+    // The same port each time where it is free, so that an edit kept in the
+    // browser (which keeps it for its origin) is there again.
+    let started;
+    try {
+      started = await serve(folder, { port: 8642 });
+    } catch (error) {
+      if (error.code !== "EADDRINUSE") throw error;
+      started = await serve(folder);
+    }
+    console.log(`The lessons are at ${started.url} (Ctrl+C stops the server)`);
   } catch (error) {
     console.error(`serve.mjs: ${error.message}`);
     process.exit(2);
