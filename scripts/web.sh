@@ -10,4 +10,4 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 no_arguments "$@"
 sh "$root/scripts/lib/build_web.sh" web
 "$root/scripts/lib/install_deps.sh" --for node
-exec node "$root/web/edit.mjs" "$root/build/web"
+exec node "$root/web/serve.mjs" "$root/build/web/bin"

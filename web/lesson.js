@@ -3,7 +3,8 @@
 // page keeping the window's place and offering to run it again. Each run is a fresh
 // instance of the program (built with -sMODULARIZE as createLesson), made from the
 // code the page compiled as it loaded (window.lessonCode), or, once trace.js has
-// asked for it (window.lessonPage.run), its traced twin's.
+// asked for it (window.lessonPage.run), its traced twin's, or an edit of it, which
+// the editor runs in a frame of its own (window.lessonEdit).
 "use strict";
 (function () {
   const output = document.getElementById("output");
@@ -11,9 +12,13 @@
   const closed = document.getElementById("closed");
   const closedText = document.getElementById("closed-text");
   const again = document.getElementById("again");
+  const stop = document.getElementById("stop");
+  const canvas = document.getElementById("canvas");
   const title = document.title; // SDL names the page after the lesson's window
   const root = document.documentElement;
-  let program = null; // null: the lesson itself; else trace.js's { make, code, env, printErr, ended }
+  const untilClosed = document.body.dataset.kind === "until-closed";
+  let program = null; // null: the lesson itself; else trace.js's or the editor's
+  let running = null; // the program running, for Stop
 
   // A link to a line (page.html#L12) shows it in the middle of its source once the
   // page is laid out, whatever moved while it loaded, and the sources are shown.
@@ -35,24 +40,63 @@
   function ended(text) {
     closedText.textContent = text;
     closed.hidden = false;
+    if (stop) stop.hidden = true;
+    running = null;
     document.title = title;
     showSources();
     if (program) program.ended();
   }
 
+  // What every run reports, whichever program it is.
+  const report = {
+    print(line) {
+      output.append(line + "\n");
+      console.log(line);
+    },
+    printErr(line) {
+      console.error(line);
+      program?.printErr(line);
+    },
+    exited(status) {
+      window.lessonExit = { status: status, at: performance.now() };
+      statusLine.textContent = "exited with status " + status;
+      console.log(statusLine.textContent);
+      ended(
+        status !== 0
+          ? "The window closed: the lesson stopped with status " + status + "."
+          : untilClosed
+            ? "The window closed, and the lesson ended."
+            : "The window closed after its two-second hold.",
+      );
+    },
+    stopped(what) {
+      window.lessonExit = { stopped: what, at: performance.now() };
+      statusLine.textContent = "stopped: " + what;
+      ended("The lesson stopped: " + what);
+    },
+  };
+
   function run() {
     output.textContent = "";
     statusLine.textContent = "running…";
     closed.hidden = true;
+    if (stop) stop.hidden = false;
     window.lessonExit = undefined; // the tests wait for it
+    if (program?.edit) {
+      running = window.lessonEdit.run(program, report);
+      return;
+    }
     const make = program ? program.make : window.createLesson;
     if (typeof make !== "function") {
       statusLine.textContent = "could not load the lesson's script";
       ended("The lesson could not be loaded.");
       return;
     }
+    // The window is the page's own again, an edit's frame gone.
+    document.querySelectorAll(".edit-frame:not([hidden])").forEach((frame) => frame.remove());
+    canvas.hidden = false;
     make({
-      canvas: document.getElementById("canvas"),
+      canvas,
       // SDL takes the keyboard only where the canvas has it, as a desktop window
       // does when focused, so the page's keys (Tab among them) keep working.
       preRun: [(made) => Object.assign(made.ENV, { SDL_EMSCRIPTEN_KEYBOARD_ELEMENT: "#canvas" }, program?.env)],
@@ -72,30 +116,24 @@
       },
       // Standard output is where a lesson speaks: shown line by line, as a console
       // would, and copied to the browser's console.
-      print(line) {
-        output.append(line + "\n");
-        console.log(line);
-      },
-      printErr(line) {
-        console.error(line);
-        program?.printErr(line);
-      },
-      onExit(status) {
-        window.lessonExit = { status: status, at: performance.now() };
-        statusLine.textContent = "exited with status " + status;
-        console.log(statusLine.textContent);
-        ended(status === 0 ? "The window closed after its two-second hold."
-                           : "The window closed: the lesson stopped with status " + status + ".");
-      },
-      onAbort(what) {
-        statusLine.textContent = "stopped: " + what;
-        ended("The lesson stopped: " + what);
-      },
-    });
+      print: report.print,
+      printErr: report.printErr,
+      onExit: report.exited,
+      onAbort: (what) => report.stopped(what),
+    }).then((made) => (running = { close: () => made._lesson_close() }));
   }
 
   again.addEventListener("click", run);
-  window.lessonPage = { run: (traced) => ((program = traced), run()) };
+  // Stop, for a lesson that runs until its window is closed: as its close button.
+  stop?.addEventListener("click", () => running?.close());
+  window.lessonPage = { run: (other) => ((program = other), run()), report };
+
+  // The window takes the keyboard once clicked or tabbed to: the keys a lesson
+  // reads reach it and do not scroll the page. Tab still leaves it.
+  const KEPT = new Set(["Space", "ArrowUp", "ArrowDown", "ArrowLeft", "ArrowRight", "PageUp", "PageDown", "Home", "End"]);
+  canvas.addEventListener("keydown", (event) => KEPT.has(event.code) && event.preventDefault());
+  canvas.addEventListener("pointerdown", () => canvas.focus());
+  canvas.addEventListener("contextmenu", (event) => event.preventDefault());
 
   // The SDL calls section's buttons (their clicks are taken below), and the page
   // opened as ?trace or ?what-if=<name>, run the traced twin instead: trace.js
@@ -123,7 +161,10 @@
       setTimeout(() => (word.data = "Copy"), 2000);
     };
     if (navigator.clipboard && window.isSecureContext) {
-      navigator.clipboard.writeText(code.textContent).then(() => done(true), () => done(false));
+      navigator.clipboard.writeText(code.textContent).then(
+        () => done(true),
+        () => done(false),
+      );
       return;
     }
     const range = document.createRange();

@@ -5,6 +5,9 @@
 // for whatever main returns once it has slept; passing the result to exit() here
 // makes the page show the status the lesson really returned.
 
+#include <SDL.h>
+#include <emscripten.h>
+
 #include <cstdlib>
 
 int lesson_main(int argc, char* argv[]);
@@ -12,4 +15,13 @@ int lesson_main(int argc, char* argv[]);
 int main(int argc, char* argv[])
 {
     std::exit(lesson_main(argc, argv));
+}
+
+// The page's Stop: the window is closed, as its close button would close it on a
+// desktop, and SDL says so to the lesson (SDL_QUIT) when it next reads its events.
+extern "C" EMSCRIPTEN_KEEPALIVE void lesson_close()
+{
+    SDL_Event event{};
+    event.type = SDL_QUIT;
+    SDL_PushEvent(&event);
 }

@@ -19,7 +19,9 @@ every SDL name (to its page on SDL2's wiki) and every call of the support librar
 (to that function's source, shown further down the same page).
 """
 
+import base64
 import difflib
+import hashlib
 import html
 import json
 import re
@@ -279,10 +281,30 @@ def calls_section(name, failures, functions):
     )
 
 
-def write_page(out, entry, previous, following, functions, trace=None, editable=False):
+def policy(page):
+    """The page's Content-Security-Policy: scripts, styles, pictures, frames and
+    workers from its own origin only, each inline script by its hash; WebAssembly
+    may be compiled; nothing goes to any other address. An edited lesson runs in a
+    sandboxed frame (run/runner.html) with a stricter policy of its own."""
+    inline = re.findall(r"<script>(.*?)</script>", page, re.S)
+    hashes = " ".join(f"'sha256-{base64.b64encode(hashlib.sha256(s.encode()).digest()).decode()}'" for s in inline)
+    return (
+        f"default-src 'self'; script-src 'self' 'wasm-unsafe-eval' {hashes}; style-src 'self' 'unsafe-inline'; "
+        "img-src 'self' data:; object-src 'none'; base-uri 'none'; form-action 'none'"
+    ).replace("  ", " ")
+
+
+def with_policy(template, **fields):
+    """The template filled in, its policy worked out from the page it makes."""
+    page = template.safe_substitute(**fields)
+    return page.replace("$policy", policy(page))
+
+
+def write_page(out, entry, previous, following, functions, trace=None, editable=False, about=None):
     """bin/<name>.html: the program running, and for a lesson its source beside it.
     `previous` and `following` are the lessons before and after it, if any. `trace`:
-    the failures each lesson handles, by name, where the build traces them."""
+    the failures each lesson handles, by name, where the build traces them. `about`:
+    each lesson's kind and the data files it reads."""
     is_lesson = entry["kind"] == "lesson"
     source, support = source_sections(entry, previous, functions, editable) if is_lesson else ("", "")
     calls = ""
@@ -291,10 +313,22 @@ def write_page(out, entry, previous, following, functions, trace=None, editable=
         calls = calls_section(entry["name"], trace.get(entry["name"], []), called)
     heading = f"Lesson {entry['number']}: " if entry["number"] else ""
     shows = entry["shows"]
+    kind, data = (about or {}).get(entry["name"], ("holds", ""))
+    # A lesson that runs until its window is closed gets the page's own way to close it.
+    stop = (
+        '<p class="stop"><button id="stop" type="button" hidden>Stop</button> '
+        "the lesson, as its window's close button would</p>\n"
+        if kind == "until-closed"
+        else ""
+    )
     template = Template((WEB / "lesson.html.in").read_text(encoding="utf-8"))
     (out / f"{entry['name']}.html").write_text(
-        template.substitute(
+        with_policy(
+            template,
             name=entry["name"],
+            kind=kind,
+            data=html.escape(data),
+            stop=stop,
             heading=html.escape(heading + entry["title"]),
             description=html.escape(entry["teaches"] or f"{entry['name']}, an SDL2 program, in the browser"),
             teaches=linked_names(entry["teaches"]),
@@ -329,7 +363,7 @@ def write_gallery(out, lessons, screenshots):
             f'<a href="{name}.html#source">Read its source</a></p>\n</li>\n'
         )
     template = Template((WEB / "index.html.in").read_text(encoding="utf-8"))
-    (out / "index.html").write_text(template.substitute(cards="".join(cards)), encoding="utf-8")
+    (out / "index.html").write_text(with_policy(template, cards="".join(cards)), encoding="utf-8")
 
 
 def without_comments(text):
@@ -379,9 +413,17 @@ def main(out, common, screenshots, pages):
     editable = pages[:1] == ["--editor"]
     if editable:
         editor_style, pages = Path(pages[1]), pages[2:]
-    trace = None
+    table = None
     if pages[:1] == ["--trace"]:
         table, pages = Path(pages[1]), pages[2:]
+    # --lesson <name>=<kind>=<data files>: what the build knows of each lesson.
+    about = {}
+    while pages[:1] == ["--lesson"]:
+        name, kind, data = pages[1].split("=", 2)
+        about[name] = (kind, data)
+        pages = pages[2:]
+    trace = None
+    if table:
         questions = {failure["name"]: failure["question"] for failure in failures(table.parent.parent)}
         trace = {}
         for page in pages:
@@ -404,7 +446,7 @@ def main(out, common, screenshots, pages):
         at = lessons.index(entry) if entry in lessons else -1
         previous = lessons[at - 1] if at > 0 else None
         following = lessons[at + 1] if 0 <= at < len(lessons) - 1 else None
-        write_page(out, entry, previous, following, functions, trace, editable)
+        write_page(out, entry, previous, following, functions, trace, editable, about)
     write_gallery(out, lessons, screenshots)
     write_style(out)
     copy_without_comments(WEB / "lesson.js", out / "lesson.js")

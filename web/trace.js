@@ -1,6 +1,7 @@
 // The SDL calls section of a lesson's page, loaded only when the learner asks for
 // it (lesson.js): runs the lesson's traced twin, <lesson>-trace, in the page's
-// window and lists each call it makes as its trace line arrives (on the program's
+// window (or, where the learner has edited the lesson, the edit, traced) and lists
+// each call it makes as its trace record arrives (a line of JSON on the program's
 // standard error: see tools/trace/trace.cpp). Each item links to the call's line in
 // the sources on the page and to the call's reference. After the run, Previous and
 // Next (or the arrow keys on the list) step through the calls, marking each one's
@@ -12,8 +13,6 @@
   const lesson = section.dataset.lesson;
   const files = JSON.parse(section.dataset.files); // file -> the prefix of its lines' ids
   const WIKI = "https://wiki.libsdl.org/SDL2/";
-  // "  31 ms    init_surface.cpp:28  SDL_CreateWindow(...) -> 0x55d0..."
-  const ENTRY = /^ *(\d+) ms  ( *)(?:(\S+):(\d+)  )?(calloc|lesson::\w+|SDL_\w+)\((.*)$/;
 
   const style = document.createElement("link");
   style.rel = "stylesheet";
@@ -53,22 +52,6 @@
     return traced;
   }
 
-  // The call's arguments, up to its closing parenthesis, and the rest of the line.
-  function split(text) {
-    let depth = 1;
-    let quoted = false;
-    for (let i = 0; i < text.length; i++) {
-      const c = text[i];
-      if (quoted) {
-        if (c === "\\") i++;
-        else if (c === '"') quoted = false;
-      } else if (c === '"') quoted = true;
-      else if (c === "(") depth++;
-      else if (c === ")" && --depth === 0) return [text.slice(0, i), text.slice(i + 1)];
-    }
-    return [text, ""];
-  }
-
   function link(href, text, external) {
     const a = document.createElement("a");
     a.href = href;
@@ -80,45 +63,56 @@
     return a;
   }
 
+  function span(className, text) {
+    const made = document.createElement("span");
+    made.className = className;
+    made.textContent = text;
+    return made;
+  }
+
+  // One record of the trace: a call, a what-if's, or frames that repeat the calls
+  // of the frame before them.
   function add(line) {
-    const entry = ENTRY.exec(line);
-    if (!entry) {
-      if (line.startsWith("what if ")) note.textContent = line;
+    let record;
+    try {
+      record = JSON.parse(line);
+    } catch {
+      return; // not a record: something else the program wrote
+    }
+    if (record.what_if) {
+      note.textContent = record.unmade
+        ? `what if ${record.what_if}: this run made no such call, so nothing failed`
+        : `what if ${record.what_if}: ${record.meaning} (${record.call} fails)`;
       return;
     }
-    const [, ms, indent, file, number, name, rest] = entry;
-    const [args, after] = split(rest);
     const item = document.createElement("li");
-    item.style.setProperty("--depth", indent.length / 2);
-    const time = document.createElement("span");
-    time.className = "time";
-    time.textContent = `${ms} ms`;
-    item.append(time, " ");
-    if (file && files[file]) {
-      item.dataset.line = `${files[file]}${number}`;
-      item.append(link(`#${item.dataset.line}`, `${file}:${number}`), " ");
-    } else if (file) {
-      item.append(`${file}:${number} `);
+    if (record.repeat) {
+      const [first, last] = record.repeat;
+      item.className = "repeat";
+      item.append(span("time", `${record.ms[0]} ms`), " ",
+        first === last ? `frame ${first} repeats these calls` : `frames ${first}–${last} repeat these calls`,
+        `, until ${record.ms[1]} ms`);
+      list.append(item);
+      return;
+    }
+    item.style.setProperty("--depth", record.depth);
+    item.append(span("time", `${record.ms} ms`), " ");
+    if (record.file && files[record.file]) {
+      item.dataset.line = `${files[record.file]}${record.line}`;
+      item.append(link(`#${item.dataset.line}`, `${record.file}:${record.line}`), " ");
+    } else if (record.file) {
+      item.append(`${record.file}:${record.line} `);
     }
     const call = document.createElement("code");
+    const name = record.call;
     if (name.startsWith("SDL_")) call.append(link(WIKI + name, name, true));
     else if (name.startsWith("lesson::")) call.append(link(`#${name}`, name));
     else call.append(name);
-    call.append(`(${args})`);
+    call.append(`(${record.args.join(", ")})`);
     item.append(call);
-    const [result, ...notes] = after.replace(/^ -> /, "").split("  ");
-    if (after.startsWith(" -> ")) {
-      const returned = document.createElement("span");
-      returned.className = "result";
-      returned.textContent = ` → ${result}`;
-      item.append(returned);
-    }
-    for (const text of notes) {
-      const more = document.createElement("span");
-      more.className = text.startsWith("made to fail") ? "failed" : "error";
-      more.textContent = ` ${text}`;
-      item.append(more);
-    }
+    if ("result" in record) item.append(span("result", ` → ${record.result}`));
+    if ("error" in record) item.append(span("error", ` SDL_GetError(): "${record.error}"`));
+    if (record.failed) item.append(span("failed", ` made to fail: what if ${record.failed}`));
     list.append(item);
   }
 
@@ -168,21 +162,31 @@
     list.textContent = "";
     replay.hidden = true;
     chosen = -1;
-    note.textContent = whatIf ? `Running ${lesson}, what if ${whatIf}…` : `Running ${lesson}, traced…`;
+    const edited = window.lessonEditor?.edited();
+    const what = edited ? `your edit of ${lesson}` : lesson;
+    note.textContent = whatIf ? `Running ${what}, what if ${whatIf}…` : `Running ${what}, traced…`;
+    const env = { LESSONS_WHAT_IF: whatIf, LESSONS_TRACE_FORMAT: "json" };
+    const ended = () => {
+      replay.hidden = !list.children.length;
+      if (!whatIf) note.textContent = `${list.children.length} calls. Step through them:`;
+      window.lessonTraced = { calls: list.children.length };
+    };
+    if (edited) {
+      window.lessonEditor.trace({ env, printErr: add, ended }).then((ran) => {
+        if (!ran) note.textContent = `Your edit of ${lesson} did not compile: see the messages under it.`;
+      });
+      return;
+    }
     load().then(
       ({ make, code }) =>
         window.lessonPage.run({
           make,
           code,
-          env: { LESSONS_WHAT_IF: whatIf },
+          env,
           // Its data file is the lesson's own, byte for byte: the one already fetched.
           locateFile: (path, prefix) => prefix + path.replace(/-trace\.data$/, ".data"),
           printErr: add,
-          ended() {
-            replay.hidden = !list.children.length;
-            if (!whatIf) note.textContent = `${list.children.length} calls. Step through them:`;
-            window.lessonTraced = { calls: list.children.length };
-          },
+          ended,
         }),
       (error) => (note.textContent = `The traced lesson could not be loaded: ${error.message}`)
     );

@@ -5,7 +5,7 @@
 //      31 ms    init_surface.cpp:28  SDL_CreateWindow("SDL Tutorial", ...) -> 0x55d0c2a0e690
 //
 // or, with LESSONS_TRACE_FORMAT=json, the same record as a line of JSON, for the
-// pages and the tests to read:
+// pages and the tests to read (with LESSONS_TRACE_FORMAT=none, nothing):
 //
 //   {"ms":31,"depth":1,"file":"init_surface.cpp","line":28,"call":"SDL_CreateWindow",
 //    "args":["\"SDL Tutorial\"",...],"result":"0x55d0c2a0e690"}
@@ -372,18 +372,27 @@ std::string json(const std::string& text)
     return out + "\"";
 }
 
+// LESSONS_TRACE_FORMAT: "json" for records, "none" for no trace at all (where the
+// traced support library runs a program that is not to be traced: an edit on its
+// page), else lines to read.
+bool format_is(const char* name)
+{
+    const char* format = std::getenv("LESSONS_TRACE_FORMAT");
+    return format != nullptr && std::strcmp(format, name) == 0;
+}
+
 bool as_json()
 {
-    static const bool json_format = [] {
-        const char* format = std::getenv("LESSONS_TRACE_FORMAT");
-        return format != nullptr && std::strcmp(format, "json") == 0;
-    }();
+    static const bool json_format = format_is("json");
     return json_format;
 }
 
 void write(const std::string& line)
 {
-    std::fputs((line + "\n").c_str(), stderr);
+    static const bool silent = format_is("none");
+    if (!silent) {
+        std::fputs((line + "\n").c_str(), stderr);
+    }
 }
 
 void write(const Record& r)

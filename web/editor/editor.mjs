@@ -1,18 +1,19 @@
 // Edit and run a lesson on its page: loaded only when the learner presses Edit
 // (lesson.js), bundled by the web build with esbuild into editor.js, CodeMirror 6
-// and jsdiff inside. The lesson's source view becomes an editor; Run sends the
-// edited source to the server scripts/web.sh starts (web/edit.mjs), which compiles
-// it against the page's own support library and SDL2, and runs the program it
-// sends back in the page's window, as the lesson itself runs. Its messages are
-// shown at their lines; what changed from the lesson's own source is shown below.
-// The edit is kept in the browser (for this lesson, on this server) until Reset;
-// Download saves it.
+// and jsdiff inside. The lesson's source view becomes an editor; Run compiles the
+// edited source in the page itself, against the page's own support library and
+// SDL2, and runs it in the lesson's window, in a sandboxed frame of its own
+// (web/run/edit_run.mjs), as the lesson itself runs. Its messages are shown at
+// their lines; what changed from the lesson's own source is shown below. The edit
+// is kept in the browser (for this lesson, on this site) until Reset; Download
+// saves it.
 import { basicSetup, EditorView } from "codemirror";
 import { cpp } from "@codemirror/lang-cpp";
 import { HighlightStyle, syntaxHighlighting } from "@codemirror/language";
 import { tags } from "@lezer/highlight";
 import { setDiagnostics } from "@codemirror/lint";
 import { structuredPatch } from "diff";
+import { compile, prepare, run as runEdit, warm } from "../run/edit_run.mjs";
 
 const section = document.getElementById("source");
 const lesson = document.getElementById("calls")?.dataset.lesson ?? location.pathname.split("/").pop().replace(/\.html$/, "");
@@ -31,14 +32,17 @@ function element(tag, attributes = {}, ...children) {
 const style = element("link", { rel: "stylesheet", href: "editor.css" });
 document.head.append(style);
 
-const run = element("button", { type: "button", className: "run", textContent: "Run", disabled: true });
+const run = element("button", { type: "button", className: "run", textContent: "Run" });
 const reset = element("button", { type: "button", textContent: "Reset" });
 const download = element("button", { type: "button", textContent: "Download" });
 const state = element("p", { className: "edit-state" });
 state.setAttribute("role", "status");
-const warning = element("p", { className: "edit-warning",
-  textContent: "A lesson that never hands the page back to the browser (a loop without SDL_Delay) freezes this tab; " +
-               "your edit is kept, and comes back when you reload the page." });
+const warning = element("p", {
+  className: "edit-warning",
+  textContent:
+    "Run compiles your edit in this page and runs it in the lesson's window, walled off from the page. " +
+    "One that does not hand the page back for 3 s (a loop without SDL_Delay, say) is stopped; your edit is kept.",
+});
 const messages = element("ul", { className: "edit-messages" });
 const changes = element("div", { className: "code diff edit-diff" });
 const tools = element("div", { className: "edit-tools" }, run, " ", reset, " ", download);
@@ -121,98 +125,83 @@ function goTo(line) {
 
 // The compiler's messages: in the editor at their lines, and listed, each a button
 // to its line.
+// The compiler's messages: those about the edit in the editor at their lines, and
+// all of them listed, each about the edit a button to its line; one about a header
+// it includes (SDL.h, say) names that header.
 function showMessages(found) {
   const doc = view.state.doc;
-  view.dispatch(setDiagnostics(view.state, found.map((message) => {
-    const line = doc.line(Math.min(Math.max(message.line, 1), doc.lines));
-    // From its column to the end of its line, or the whole line where the column
-    // is its end (a missing ';').
-    let from = Math.min(line.from + Math.max(message.column - 1, 0), line.to);
-    if (from >= line.to) from = line.from;
-    return { from, to: Math.max(from + 1, line.to), severity: message.severity, message: message.text };
-  })));
+  const ours = found.filter((message) => message.file === file);
+  view.dispatch(
+    setDiagnostics(
+      view.state,
+      ours.map((message) => {
+        const line = doc.line(Math.min(Math.max(message.line, 1), doc.lines));
+        // From its column to the end of its line, or the whole line where the column
+        // is its end (a missing ';').
+        let from = Math.min(line.from + Math.max(message.column - 1, 0), line.to);
+        if (from >= line.to) from = line.from;
+        return { from, to: Math.max(from + 1, line.to), severity: message.severity, message: message.text };
+      }),
+    ),
+  );
   messages.textContent = "";
   for (const message of found) {
-    const button = element("button", { type: "button", className: "to-line",
-      textContent: `${file}:${message.line}:${message.column}: ${message.severity}: ${message.text}` });
+    const text = `${message.file}:${message.line}:${message.column}: ${message.severity}: ${message.text}`;
+    if (message.file !== file) {
+      messages.append(element("li", { className: `${message.severity} in-header` }, text));
+      continue;
+    }
+    const button = element("button", { type: "button", className: "to-line", textContent: text });
     button.dataset.line = message.line;
     button.addEventListener("click", () => goTo(message.line));
     messages.append(element("li", { className: message.severity }, button));
   }
 }
 
-// Run is there only where the page's server compiles: web/edit.mjs answers
-// "compile" beside the page; a static host does not.
-fetch("compile")
-  .then((response) => (response.ok ? response.json() : null))
-  .catch(() => null)
-  .then((answer) => {
-    if (answer?.edit) {
-      run.disabled = false;
-      state.textContent = "Edit the lesson, then Run it.";
-    } else {
-      state.textContent = "Run needs the lessons' own server: run sh scripts/web.sh and open the URL it prints.";
-    }
-  });
+state.textContent = "Edit the lesson, then Run it.";
+window.lessonEdit = { run: runEdit };
 
-function load(script) {
-  return new Promise((done, failed) => {
-    const url = URL.createObjectURL(new Blob([script], { type: "text/javascript" }));
-    const tag = element("script", { src: url });
-    tag.onload = () => done(window.createEditedLesson);
-    tag.onerror = () => failed(new Error("the program could not be loaded"));
-    document.head.append(tag);
-  });
-}
-
-run.addEventListener("click", async () => {
+// Compiles the edit; resolves to the compiler's answer, its messages shown. The
+// first Run loads the compiler (some megabytes, once: the browser keeps them).
+async function compiled(traced) {
   const source = view.state.doc.toString();
-  const asked = performance.now();
-  window.lessonEdited = { asked };
-  state.textContent = "Compiling…";
   showMessages([]);
-  let response;
-  try {
-    response = await fetch("compile", {
-      method: "POST",
-      headers: { "Content-Type": "application/json" },
-      body: JSON.stringify({ lesson, source }),
-    });
-  } catch (error) {
-    state.textContent = `The server could not be reached: ${error.message}`;
-    return;
+  if (!window.lessonEdited?.prepared) {
+    state.textContent = "Loading the compiler (the first Run only)…";
+    const ready = await prepare();
+    warm();
+    if (!ready.ok) {
+      state.textContent = `It did not run: ${ready.why}.`;
+      return ready;
+    }
   }
-  if (response.status === 409) return; // a newer Run is on its way
-  // A program comes as the length of its JSON, the JSON, and its WebAssembly.
-  let answer;
-  let wasm = null;
-  if (response.status === 200) {
-    const body = await response.arrayBuffer();
-    const length = new DataView(body).getUint32(0, true);
-    answer = JSON.parse(new TextDecoder().decode(new Uint8Array(body, 4, length)));
-    wasm = new Uint8Array(body, 4 + length);
-  } else {
-    answer = await response.json().catch(() => ({ why: `status ${response.status}` }));
-  }
+  state.textContent = "Compiling…";
+  const answer = await compile(lesson, source, traced);
+  if (answer.superseded) return answer;
   showMessages(answer.messages ?? []);
+  Object.assign(window.lessonEdited, { prepared: true, answered: performance.now(), ms: answer.ms });
   if (!answer.ok) {
     state.textContent = `It did not run: ${answer.why}.`;
     window.lessonEdited.failed = answer;
-    return;
+    return answer;
   }
-  state.textContent = `Compiled in ${answer.compileMs} ms and linked in ${answer.linkMs} ms; running it.`;
-  Object.assign(window.lessonEdited, { compileMs: answer.compileMs, linkMs: answer.linkMs, answered: performance.now() });
-  const make = await load(answer.js);
-  window.lessonPage.run({
-    make,
-    code: WebAssembly.compile(wasm),
-    env: {},
-    // Its data file is the lesson's own, byte for byte: the one the page has.
-    locateFile: (path, prefix) => prefix + path.replace(/^edited\.data$/, `${lesson}.data`),
-    printErr: () => {},
-    ended() {},
-  });
-});
+  const { compile: c, link, instrument } = answer.ms;
+  state.textContent = `Compiled in ${c} ms, linked in ${link + instrument} ms; running it.`;
+  return answer;
+}
+
+// Runs the edit in the lesson's window, as trace.js runs the traced twin: with
+// `env` (a what-if, the trace's format), its standard error to `printErr`. The
+// program it runs in has the support library traced, silent unless asked.
+async function runIt({ traced = false, env = { LESSONS_TRACE_FORMAT: "none" }, printErr = () => {}, ended = () => {} } = {}) {
+  window.lessonEdited = { asked: performance.now(), prepared: window.lessonEdited?.prepared };
+  const answer = await compiled(traced);
+  if (!answer.ok) return false;
+  window.lessonPage.run({ edit: true, wasm: answer.wasm, env, printErr, ended });
+  return true;
+}
+
+run.addEventListener("click", () => runIt());
 
 reset.addEventListener("click", () => {
   view.dispatch({ changes: { from: 0, to: view.state.doc.length, insert: original } });
@@ -229,4 +218,11 @@ download.addEventListener("click", () => {
   URL.revokeObjectURL(link.href);
 });
 
-window.lessonEditor = { view, goTo };
+// For the SDL calls section (trace.js): whether there is an edit to trace, and a
+// traced run of it.
+window.lessonEditor = {
+  view,
+  goTo,
+  edited: () => view.state.doc.toString() !== original,
+  trace: (options) => runIt({ traced: true, ...options }),
+};
