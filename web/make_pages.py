@@ -19,9 +19,7 @@ every SDL name (to its page on SDL2's wiki) and every call of the support librar
 (to that function's source, shown further down the same page).
 """
 
-import base64
 import difflib
-import hashlib
 import html
 import json
 import re
@@ -281,23 +279,17 @@ def calls_section(name, failures, functions):
     )
 
 
-def policy(page):
-    """The page's Content-Security-Policy: scripts, styles, pictures, frames and
-    workers from its own origin only, each inline script by its hash; WebAssembly
-    may be compiled; nothing goes to any other address. An edited lesson runs in a
-    sandboxed frame (run/runner.html) with a stricter policy of its own."""
-    inline = re.findall(r"<script>(.*?)</script>", page, re.S)
-    hashes = " ".join(f"'sha256-{base64.b64encode(hashlib.sha256(s.encode()).digest()).decode()}'" for s in inline)
+def policy(origin):
+    """A page's Content-Security-Policy: scripts, styles, pictures, frames and
+    workers from `origin` only ('self', or ORIGIN, which a lesson's page writes in
+    as it loads: see lesson.html.in); WebAssembly may be compiled; nothing goes to
+    any other address (blob: is an edit, handed to the program that runs it). An
+    edited lesson runs in a sandboxed frame with a stricter policy of its own
+    (web/run/edit_run.mjs), under this one."""
     return (
-        f"default-src 'self'; script-src 'self' 'wasm-unsafe-eval' {hashes}; style-src 'self' 'unsafe-inline'; "
-        "img-src 'self' data:; object-src 'none'; base-uri 'none'; form-action 'none'"
-    ).replace("  ", " ")
-
-
-def with_policy(template, **fields):
-    """The template filled in, its policy worked out from the page it makes."""
-    page = template.safe_substitute(**fields)
-    return page.replace("$policy", policy(page))
+        f"default-src {origin}; script-src {origin} 'wasm-unsafe-eval'; style-src {origin} 'unsafe-inline'; "
+        f"img-src {origin} data:; connect-src {origin} blob:; object-src 'none'; base-uri 'none'; form-action 'none'"
+    )
 
 
 def write_page(out, entry, previous, following, functions, trace=None, editable=False, about=None):
@@ -323,8 +315,8 @@ def write_page(out, entry, previous, following, functions, trace=None, editable=
     )
     template = Template((WEB / "lesson.html.in").read_text(encoding="utf-8"))
     (out / f"{entry['name']}.html").write_text(
-        with_policy(
-            template,
+        template.substitute(
+            policy=policy("ORIGIN"),
             name=entry["name"],
             kind=kind,
             data=html.escape(data),
@@ -363,7 +355,7 @@ def write_gallery(out, lessons, screenshots):
             f'<a href="{name}.html#source">Read its source</a></p>\n</li>\n'
         )
     template = Template((WEB / "index.html.in").read_text(encoding="utf-8"))
-    (out / "index.html").write_text(with_policy(template, cards="".join(cards)), encoding="utf-8")
+    (out / "index.html").write_text(template.substitute(policy=policy("'self'"), cards="".join(cards)), encoding="utf-8")
 
 
 def without_comments(text):

@@ -86,6 +86,25 @@ function dataFiles() {
   ).then((files) => files.filter(Boolean));
 }
 
+// The frame's document. It has an origin of its own (the sandbox), and a policy
+// that lets it load the program's and the runner's scripts and style from this
+// site, by their whole address (an opaque origin has no 'self' in every browser:
+// WebKit's matches nothing), compile WebAssembly, and reach no address at all but
+// the edit, which the runner hands the program as a blob.
+function runnerDocument() {
+  const at = (file) => new URL(`run/${file}`, location.href).href;
+  const policy =
+    `default-src 'none'; script-src ${at("edit-runtime.js")} ${at("runner.js")} 'wasm-unsafe-eval'; ` +
+    `style-src ${at("runner.css")}; connect-src blob:; base-uri 'none'; form-action 'none'`;
+  return `<!doctype html>
+<html lang="en"><head><meta charset="utf-8">
+<meta http-equiv="Content-Security-Policy" content="${policy}">
+<title>An edited lesson</title><link rel="stylesheet" href="${at("runner.css")}"></head>
+<body><canvas id="canvas" width="640" height="480" tabindex="0" role="application"
+aria-label="The edited lesson's 640×480 window"></canvas>
+<script src="${at("edit-runtime.js")}"></script><script src="${at("runner.js")}"></script></body></html>`;
+}
+
 // A frame, loaded and waiting for its program, the program compiled: resolves to it
 // once it says it is ready.
 let spare = null;
@@ -94,7 +113,7 @@ function frame() {
   made.className = "edit-frame";
   made.title = "The edited lesson's window";
   made.setAttribute("sandbox", "allow-scripts");
-  made.src = "run/runner.html";
+  made.srcdoc = runnerDocument();
   made.hidden = true;
   document.getElementById("canvas").after(made);
   return new Promise((ready) => {

@@ -1,4 +1,4 @@
-// Runs an edited lesson in its sandboxed frame (runner.html): the page's program
+// Runs an edited lesson in its sandboxed frame (edit_run.mjs writes its document): the page's program
 // (edit-runtime, built as the lessons' own are, with SDL and the support library)
 // with the edit, compiled in the page (compiler.mjs), loaded into it as a side
 // module. The page sends { runtime } as soon as the frame is ready, which it
