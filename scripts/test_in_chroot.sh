@@ -58,7 +58,7 @@ trap 'exit 130' INT TERM HUP
 
 in_chroot() { # <command...>: as root, with a clean environment
     chroot "$dir" /usr/bin/env -i HOME=/root LANG=C.UTF-8 CI="${CI:-}" \
-        ${LESSONS_SOURCES:+LESSONS_SOURCES=/sources} \
+        ${LESSONS_SOURCES:+LESSONS_SOURCES=/sources} ${host_ca:+NODE_EXTRA_CA_CERTS=$host_ca} \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"
 }
 
@@ -88,6 +88,13 @@ mount --bind /dev/pts "$dir/dev/pts"
 mkdir -p "$dir/dev/shm"
 mount -t tmpfs shm "$dir/dev/shm"
 cp /etc/resolv.conf "$dir/etc/resolv.conf" 2>/dev/null || true
+# A network that reaches npm's registry only through a proxy with its own
+# certificate names that certificate to Node.js here; npm in the chroot needs it too.
+host_ca=""
+if [ -r "${NODE_EXTRA_CA_CERTS:-}" ]; then
+    host_ca=/etc/ssl/host-extra-ca.crt
+    cp "$NODE_EXTRA_CA_CERTS" "$dir$host_ca"
+fi
 
 echo "== Debian $target: bringing the chroot up to date"
 log="$dir/tmp/upgrade.log"

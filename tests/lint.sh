@@ -20,8 +20,9 @@ skip() {
 for tool in "$modules/.bin/eslint" "$modules/.bin/prettier"; do
     [ -x "$tool" ] || skip "$tool is missing (sh scripts/lib/npm_ci.sh --cache tools/lint linters)"
 done
-command -v flake8 >/dev/null 2>&1 && command -v black >/dev/null 2>&1 ||
+if ! command -v flake8 >/dev/null 2>&1 || ! command -v black >/dev/null 2>&1; then
     skip "flake8 or black is missing (Debian packages flake8 and black)"
+fi
 
 eslint() { "$modules/.bin/eslint" --config "$root/tools/lint/eslint.config.mjs" "$@"; }
 cd "$root" || exit 1

@@ -130,7 +130,17 @@
 
   // The window takes the keyboard once clicked or tabbed to: the keys a lesson
   // reads reach it and do not scroll the page. Tab still leaves it.
-  const KEPT = new Set(["Space", "ArrowUp", "ArrowDown", "ArrowLeft", "ArrowRight", "PageUp", "PageDown", "Home", "End"]);
+  const KEPT = new Set([
+    "Space",
+    "ArrowUp",
+    "ArrowDown",
+    "ArrowLeft",
+    "ArrowRight",
+    "PageUp",
+    "PageDown",
+    "Home",
+    "End",
+  ]);
   canvas.addEventListener("keydown", (event) => KEPT.has(event.code) && event.preventDefault());
   canvas.addEventListener("pointerdown", () => canvas.focus());
   canvas.addEventListener("contextmenu", (event) => event.preventDefault());

@@ -355,7 +355,8 @@ def write_gallery(out, lessons, screenshots):
             f'<a href="{name}.html#source">Read its source</a></p>\n</li>\n'
         )
     template = Template((WEB / "index.html.in").read_text(encoding="utf-8"))
-    (out / "index.html").write_text(template.substitute(policy=policy("'self'"), cards="".join(cards)), encoding="utf-8")
+    page = template.substitute(policy=policy("'self'"), cards="".join(cards))
+    (out / "index.html").write_text(page, encoding="utf-8")
 
 
 def without_comments(text):

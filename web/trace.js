@@ -41,7 +41,10 @@
   function load() {
     if (traced) return traced;
     const code = WebAssembly.compileStreaming(fetch(`${lesson}-trace.wasm`)).catch(() =>
-      fetch(`${lesson}-trace.wasm`).then((response) => response.arrayBuffer()).then(WebAssembly.compile));
+      fetch(`${lesson}-trace.wasm`)
+        .then((response) => response.arrayBuffer())
+        .then(WebAssembly.compile),
+    );
     traced = new Promise((done, failed) => {
       const script = document.createElement("script");
       script.src = `${lesson}-trace.js`;
@@ -89,9 +92,12 @@
     if (record.repeat) {
       const [first, last] = record.repeat;
       item.className = "repeat";
-      item.append(span("time", `${record.ms[0]} ms`), " ",
+      item.append(
+        span("time", `${record.ms[0]} ms`),
+        " ",
         first === last ? `frame ${first} repeats these calls` : `frames ${first}–${last} repeat these calls`,
-        `, until ${record.ms[1]} ms`);
+        `, until ${record.ms[1]} ms`,
+      );
       list.append(item);
       return;
     }
@@ -188,7 +194,7 @@
           printErr: add,
           ended,
         }),
-      (error) => (note.textContent = `The traced lesson could not be loaded: ${error.message}`)
+      (error) => (note.textContent = `The traced lesson could not be loaded: ${error.message}`),
     );
   };
 })();

@@ -9,7 +9,16 @@ import assert from "node:assert/strict";
 import { spawn, spawnSync } from "node:child_process";
 import { request } from "node:http";
 import { connect } from "node:net";
-import { mkdirSync, mkdtempSync, readFileSync, rmSync, statSync, symlinkSync, utimesSync, writeFileSync } from "node:fs";
+import {
+  mkdirSync,
+  mkdtempSync,
+  readFileSync,
+  rmSync,
+  statSync,
+  symlinkSync,
+  utimesSync,
+  writeFileSync,
+} from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { after, before, test } from "node:test";
@@ -61,7 +70,9 @@ function get(path, headers = {}, method = "GET", at = base) {
     const sent = request({ hostname, port, path, method, headers }, (response) => {
       const chunks = [];
       response.on("data", (chunk) => chunks.push(chunk));
-      response.on("end", () => done({ status: response.statusCode, headers: response.headers, body: Buffer.concat(chunks) }));
+      response.on("end", () =>
+        done({ status: response.statusCode, headers: response.headers, body: Buffer.concat(chunks) }),
+      );
     });
     sent.on("error", fail);
     sent.end();
@@ -151,8 +162,18 @@ test("a Range is answered with that part, an If-Range of another version with th
 });
 
 test("a malformed or escaping path gets 400, and the server goes on serving", async () => {
-  for (const path of ["/%", "/%zz", "/%C0", "/../secret.txt", "/%2e%2e/secret.txt", "/images/%2E%2E/%2e%2e/secret.txt",
-                      "/..%2fsecret.txt", "/images%2f..%2f..%2fsecret.txt", "/..%5csecret.txt", "/index.html%00"]) {
+  for (const path of [
+    "/%",
+    "/%zz",
+    "/%C0",
+    "/../secret.txt",
+    "/%2e%2e/secret.txt",
+    "/images/%2E%2E/%2e%2e/secret.txt",
+    "/..%2fsecret.txt",
+    "/images%2f..%2f..%2fsecret.txt",
+    "/..%5csecret.txt",
+    "/index.html%00",
+  ]) {
     const { status, body } = await get(path);
     assert.equal(status, 400, path);
     assert.ok(!body.toString().includes("outside the folder"), path);
@@ -161,8 +182,18 @@ test("a malformed or escaping path gets 400, and the server goes on serving", as
 });
 
 test("nothing outside the folder is served, nor a dot-file: not through a link, not as a listing", async () => {
-  for (const path of ["/link.txt", "/up/secret.txt", "/empty/", "/empty", "/missing.html",
-                      "/.env", "/.git/config", "/.git/", "/images/.hidden", "/%2eenv"]) {
+  for (const path of [
+    "/link.txt",
+    "/up/secret.txt",
+    "/empty/",
+    "/empty",
+    "/missing.html",
+    "/.env",
+    "/.git/config",
+    "/.git/",
+    "/images/.hidden",
+    "/%2eenv",
+  ]) {
     const { status, body } = await get(path);
     assert.equal(status, 404, path);
     assert.ok(!/outside the folder|SECRET|secret/.test(body.toString()), path);
@@ -209,12 +240,20 @@ test("memory stays flat while many clients download a large file at once, or sto
     socket.pause();
     return socket;
   });
-  const read = await Promise.all(Array.from({ length: 20 }, () => new Promise((done, fail) => {
-    request(`${at}big.data`, { headers: { "Accept-Encoding": "identity" } }, (response) => {
-      let bytes = 0;
-      response.on("data", (chunk) => (bytes += chunk.length)).on("end", () => done(bytes));
-    }).on("error", fail).end();
-  })));
+  const read = await Promise.all(
+    Array.from(
+      { length: 20 },
+      () =>
+        new Promise((done, fail) => {
+          request(`${at}big.data`, { headers: { "Accept-Encoding": "identity" } }, (response) => {
+            let bytes = 0;
+            response.on("data", (chunk) => (bytes += chunk.length)).on("end", () => done(bytes));
+          })
+            .on("error", fail)
+            .end();
+        }),
+    ),
+  );
   const grown = peak() - started;
   console.log(`# the server grew by ${grown.toFixed(0)} MB serving 20 + 30 downloads of a 50 MB file`);
   for (const socket of stalled) socket.destroy();
@@ -234,9 +273,15 @@ test("an idle client is let go, and clients that connect and send nothing keep n
   strict.server.closeAllConnections();
   strict.server.close();
   // As many silent clients as the server holds connections, and then a real one.
-  const silent = await Promise.all(Array.from({ length: 64 }, () => new Promise((done) => {
-    const socket = connect(new URL(base).port, "127.0.0.1", () => done(socket));
-  })));
+  const silent = await Promise.all(
+    Array.from(
+      { length: 64 },
+      () =>
+        new Promise((done) => {
+          const socket = connect(new URL(base).port, "127.0.0.1", () => done(socket));
+        }),
+    ),
+  );
   const asked = Date.now();
   const { status } = await get("/");
   assert.equal(status, 200);

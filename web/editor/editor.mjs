@@ -16,7 +16,12 @@ import { structuredPatch } from "diff";
 import { compile, prepare, run as runEdit, warm } from "../run/edit_run.mjs";
 
 const section = document.getElementById("source");
-const lesson = document.getElementById("calls")?.dataset.lesson ?? location.pathname.split("/").pop().replace(/\.html$/, "");
+const lesson =
+  document.getElementById("calls")?.dataset.lesson ??
+  location.pathname
+    .split("/")
+    .pop()
+    .replace(/\.html$/, "");
 const file = `${lesson}.cpp`;
 const shown = section.querySelector(".code");
 const original = shown.querySelector("pre").textContent;
@@ -48,8 +53,15 @@ const changes = element("div", { className: "code diff edit-diff" });
 const tools = element("div", { className: "edit-tools" }, run, " ", reset, " ", download);
 const place = element("div", { className: "editor" });
 shown.hidden = true;
-shown.after(tools, warning, place, state, messages,
-            element("h3", { className: "edit-diff-title", textContent: `What you changed in ${file}` }), changes);
+shown.after(
+  tools,
+  warning,
+  place,
+  state,
+  messages,
+  element("h3", { className: "edit-diff-title", textContent: `What you changed in ${file}` }),
+  changes,
+);
 
 // What changed from the lesson's own source, in the page's diff view.
 function showChanges(text) {
@@ -59,15 +71,24 @@ function showChanges(text) {
   let added = 0;
   let removed = 0;
   for (const hunk of patch.hunks) {
-    pre.append(element("span", { className: "hunk", textContent:
-      `@@ -${hunk.oldStart},${hunk.oldLines} +${hunk.newStart},${hunk.newLines} @@` }), "\n");
+    pre.append(
+      element("span", {
+        className: "hunk",
+        textContent: `@@ -${hunk.oldStart},${hunk.oldLines} +${hunk.newStart},${hunk.newLines} @@`,
+      }),
+      "\n",
+    );
     let before = hunk.oldStart;
     let after = hunk.newStart;
     for (const line of hunk.lines) {
       const sign = line[0];
       const tag = sign === "+" ? "ins" : sign === "-" ? "del" : "span";
-      const row = element(tag, { className: `row ${sign === "+" ? "added" : sign === "-" ? "removed" : "same"}` },
-                          element("span", { className: "sign", textContent: sign }), line.slice(1));
+      const row = element(
+        tag,
+        { className: `row ${sign === "+" ? "added" : sign === "-" ? "removed" : "same"}` },
+        element("span", { className: "sign", textContent: sign }),
+        line.slice(1),
+      );
       if (sign !== "+") row.dataset.old = before++;
       if (sign !== "-") row.dataset.new = after++;
       added += sign === "+";
@@ -193,7 +214,12 @@ async function compiled(traced) {
 // Runs the edit in the lesson's window, as trace.js runs the traced twin: with
 // `env` (a what-if, the trace's format), its standard error to `printErr`. The
 // program it runs in has the support library traced, silent unless asked.
-async function runIt({ traced = false, env = { LESSONS_TRACE_FORMAT: "none" }, printErr = () => {}, ended = () => {} } = {}) {
+async function runIt({
+  traced = false,
+  env = { LESSONS_TRACE_FORMAT: "none" },
+  printErr = () => {},
+  ended = () => {},
+} = {}) {
   window.lessonEdited = { asked: performance.now(), prepared: window.lessonEdited?.prepared };
   const answer = await compiled(traced);
   if (!answer.ok) return false;

@@ -22,8 +22,10 @@ import { createTar, parseTar } from "nanotar";
 
 const [out, emscripten, sdl, lessons, trace, generated, sleepers, ...warnings] = process.argv.slice(2);
 if (!warnings.length) {
-  console.error("usage: node make_compiler.mjs <out> <emscripten include> <SDL2 include> <lessons> <trace> " +
-    "<trace generated> <sleepers> <warning>...");
+  console.error(
+    "usage: node make_compiler.mjs <out> <emscripten include> <SDL2 include> <lessons> <trace> " +
+      "<trace generated> <sleepers> <warning>...",
+  );
   process.exit(2);
 }
 const require = createRequire(import.meta.url);
@@ -50,7 +52,10 @@ const headers = {
   sysroot: { include: await tree(emscripten, (path) => !LEFT_OUT.test(path)) },
   sdl: await tree(sdl),
   lessons: { common: await tree(join(lessons, "common"), (path) => path.endsWith(".hpp")) },
-  trace: { ...(await tree(trace, (path) => path.endsWith(".hpp"))), ...(await tree(generated, (path) => path.endsWith(".hpp"))) },
+  trace: {
+    ...(await tree(trace, (path) => path.endsWith(".hpp"))),
+    ...(await tree(generated, (path) => path.endsWith(".hpp"))),
+  },
 };
 // What is precompiled: the headers a lesson includes. The compiler meets this file
 // by the name it had when it was precompiled, so it stays among the headers.
@@ -59,9 +64,11 @@ headers.pch = { "prefix.hpp": new TextEncoder().encode(PREFIX.map((h) => `#inclu
 
 // The compiler's own headers: those of its include folder, for WebAssembly and
 // any target, not its C and C++ libraries', nor other machines' intrinsics.
-const OTHER_MACHINES = /intrin|^arm|altivec|cuda|hip|amx|avx|riscv|sifive|andes|hexagon|htm|ppc|s390|opencl|openmp|^x86|^vec|^__clang_spirv/i;
+const OTHER_MACHINES =
+  /intrin|^arm|altivec|cuda|hip|amx|avx|riscv|sifive|andes|hexagon|htm|ppc|s390|opencl|openmp|^x86|^vec|^__clang_spirv/i;
 const resources = parseTar(await readFile(join(yowasp, "llvm-resources.tar"))).filter(
-  (entry) => /^include\/[^/]+\.h$/.test(entry.name) && !OTHER_MACHINES.test(entry.name.slice("include/".length)));
+  (entry) => /^include\/[^/]+\.h$/.test(entry.name) && !OTHER_MACHINES.test(entry.name.slice("include/".length)),
+);
 // Its folder first: the package's reader makes folders only as it meets them.
 const fixed = { attrs: { mtime: 0 } }; // the same archive from the same files
 await writeFile(
@@ -83,12 +90,37 @@ await writeFile(join(out, "headers.tar"), createTar(entries, fixed));
 // (position-independent), for the same target and with the same definitions as
 // Emscripten 3.1.6 compiles the lessons, its main named lesson_main (as a lesson's
 // is on the web), with the features every browser the pages are tested in runs.
-const FLAGS = ["--target=wasm32-unknown-emscripten", "-mcpu=mvp", "-mmutable-globals", "-msign-ext", "-fPIC",
-  "-fvisibility=default", "-DEMSCRIPTEN", "-D__EMSCRIPTEN_major__=3", "-D__EMSCRIPTEN_minor__=1",
-  "-D__EMSCRIPTEN_tiny__=6", "-D_LIBCPP_ABI_VERSION=2", "-fignore-exceptions", "-fno-threadsafe-statics", "-Dunix",
-  "-D__unix", "-D__unix__", "--sysroot=/sysroot", "-Xclang", "-iwithsysroot/include/compat", "-isystem", "/sdl",
-  "-I/lessons", "-isystem", "/trace", "-std=c++17", "-O1", "-Dmain=lesson_main", "-fno-color-diagnostics",
-  ...warnings];
+const FLAGS = [
+  "--target=wasm32-unknown-emscripten",
+  "-mcpu=mvp",
+  "-mmutable-globals",
+  "-msign-ext",
+  "-fPIC",
+  "-fvisibility=default",
+  "-DEMSCRIPTEN",
+  "-D__EMSCRIPTEN_major__=3",
+  "-D__EMSCRIPTEN_minor__=1",
+  "-D__EMSCRIPTEN_tiny__=6",
+  "-D_LIBCPP_ABI_VERSION=2",
+  "-fignore-exceptions",
+  "-fno-threadsafe-statics",
+  "-Dunix",
+  "-D__unix",
+  "-D__unix__",
+  "--sysroot=/sysroot",
+  "-Xclang",
+  "-iwithsysroot/include/compat",
+  "-isystem",
+  "/sdl",
+  "-I/lessons",
+  "-isystem",
+  "/trace",
+  "-std=c++17",
+  "-O1",
+  "-Dmain=lesson_main",
+  "-fno-color-diagnostics",
+  ...warnings,
+];
 const TRACED = ["-include", "lessons_trace.hpp"];
 
 // The compiler's own command (clang -cc1) that its driver would run for `args`.
@@ -96,18 +128,26 @@ async function cc1(args) {
   let said = "";
   const capture = (bytes) => bytes && (said += new TextDecoder().decode(bytes));
   const inputs = { ...headers, edit: { "LESSON.cpp": "" }, pch: { ...headers.pch, "plain.pch": "", "traced.pch": "" } };
-  await runLLVM(["clang++", "-###", ...args], inputs, { stdout: capture, stderr: capture, fetchProgress: () => {} }).catch(
-    (error) => {
-      throw new Error(`clang++ -### failed: ${said}`, { cause: error });
-    });
+  await runLLVM(["clang++", "-###", ...args], inputs, {
+    stdout: capture,
+    stderr: capture,
+    fetchProgress: () => {},
+  }).catch((error) => {
+    throw new Error(`clang++ -### failed: ${said}`, { cause: error });
+  });
   const line = said.split("\n").find((l) => l.includes('"-cc1"'));
   if (!line) throw new Error(`no compiler command in:\n${said}`);
-  return Array.from(line.matchAll(/ (?:([^ "]+)|"((?:[^"\\$]|\\["\\$])+)")/g), (m) => m[1] ?? m[2].replaceAll(/\\(["$\\])/g, "$1")).filter(
-    (arg) => arg !== "");
+  return Array.from(
+    line.matchAll(/ (?:([^ "]+)|"((?:[^"\\$]|\\["\\$])+)")/g),
+    (m) => m[1] ?? m[2].replaceAll(/\\(["$\\])/g, "$1"),
+  ).filter((arg) => arg !== "");
 }
 const quiet = { fetchProgress: () => {}, stdout: () => {}, stderr: (bytes) => bytes && process.stderr.write(bytes) };
 const config = { cc1: {}, pch: {} };
-for (const [kind, extra] of [["plain", []], ["traced", TRACED]]) {
+for (const [kind, extra] of [
+  ["plain", []],
+  ["traced", TRACED],
+]) {
   // Its precompiled headers: the same arguments, made a header.
   const made = await runLLVM(
     await cc1([...FLAGS, ...extra, "-x", "c++-header", "/pch/prefix.hpp", "-o", `/pch/${kind}.pch`]),
@@ -117,15 +157,40 @@ for (const [kind, extra] of [["plain", []], ["traced", TRACED]]) {
   await writeFile(join(out, `${kind}.pch`), made.pch[`${kind}.pch`]);
   config.pch[kind] = `${kind}.pch`;
   // An edit's command, its file and object named by placeholders.
-  config.cc1[kind] = (await cc1([...FLAGS, ...extra, "-include-pch", `/pch/${kind}.pch`, "-c", "/edit/LESSON.cpp",
-    "-o", "/edit/LESSON.o"])).map((arg) => arg.replaceAll("LESSON", "{lesson}"));
+  config.cc1[kind] = (
+    await cc1([
+      ...FLAGS,
+      ...extra,
+      "-include-pch",
+      `/pch/${kind}.pch`,
+      "-c",
+      "/edit/LESSON.cpp",
+      "-o",
+      "/edit/LESSON.o",
+    ])
+  ).map((arg) => arg.replaceAll("LESSON", "{lesson}"));
 }
 // Linked as Emscripten links a side module, its symbols left for the page's program.
-config.link = ["wasm-ld", "--import-undefined", "--unresolved-symbols=import-dynamic", "--import-memory", "--strip-debug", "--export-dynamic", "--no-gc-sections",
-  "--experimental-pic", "-shared", "/edit/{lesson}.o", "-o", "/edit/{lesson}.wasm"];
+config.link = [
+  "wasm-ld",
+  "--import-undefined",
+  "--unresolved-symbols=import-dynamic",
+  "--import-memory",
+  "--strip-debug",
+  "--export-dynamic",
+  "--no-gc-sections",
+  "--experimental-pic",
+  "-shared",
+  "/edit/{lesson}.o",
+  "-o",
+  "/edit/{lesson}.wasm",
+];
 // The functions of the page's program an edit may sleep in: Asyncify readies the
 // edit's own to sleep around calls to them.
-config.sleepers = sleepers.split(";").filter((name) => !name.includes("*")).map((name) => `env.${name}`);
+config.sleepers = sleepers
+  .split(";")
+  .filter((name) => !name.includes("*"))
+  .map((name) => `env.${name}`);
 
 // The compiler itself, as npm has it.
 for (const file of await readdir(yowasp)) {

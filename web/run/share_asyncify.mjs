@@ -24,7 +24,8 @@ module.setFeatures(binaryen.Features.MVP | binaryen.Features.MutableGlobals | bi
 function body(name) {
   for (let i = 0; i < module.getNumExports(); i++) {
     const exported = binaryen.getExportInfo(module.getExportByIndex(i));
-    if (exported.name === name) return binaryen.emitText(binaryen.getFunctionInfo(module.getFunction(exported.value)).body);
+    if (exported.name === name)
+      return binaryen.emitText(binaryen.getFunctionInfo(module.getFunction(exported.value)).body);
   }
   throw new Error(`${file} has no ${name}: was it linked with -sASYNCIFY?`);
 }
