@@ -106,13 +106,15 @@ function(lessons_reached variable source)
     set(${variable} "${text}" PARENT_SCOPE)
 endfunction()
 
-# add_lesson(<name> [DATA <file>...])
+# add_lesson(<name> [DATA <file>...] [FROM <folder>])
 #
 # Builds lessons/<name>.cpp into the program <name>, linked with the support
 # library and the checkout's resources directory. DATA names the files under
 # resources/ that the lesson reads at run time (images/hello_world.bmp, say): the
 # web build packages exactly those with the lesson, and a lesson that names none
-# downloads none.
+# downloads none. A lesson's files are lessons/<name>.cpp and .prints.tsv, and
+# docs/screenshots/<name>.png; FROM names another folder that holds all three (the
+# tests' example lessons of each kind, tests/new_lessons/).
 #
 # What the checks hold a lesson to, each learnt here from the lesson itself:
 # - its kind, from its calls (its own and its support functions'): one that reads
@@ -123,16 +125,23 @@ endfunction()
 # - the failures it handles: the cases of lessons/<name>.prints.tsv, the lines it
 #   prints when all goes well ("ok") and when it meets each one.
 function(add_lesson name)
-    cmake_parse_arguments(LESSON "" "" "DATA" ${ARGN})
+    cmake_parse_arguments(LESSON "" "FROM" "DATA" ${ARGN})
     # A slip in the line stops the configure here, naming it, rather than later in a
     # browser or on another platform.
     if(LESSON_UNPARSED_ARGUMENTS)
         message(FATAL_ERROR "add_lesson(${name}): unknown argument(s) '${LESSON_UNPARSED_ARGUMENTS}'; "
                             "it takes the lesson's name and DATA <files under resources/>")
     endif()
-    set(source "${PROJECT_SOURCE_DIR}/lessons/${name}.cpp")
+    set(folder "${PROJECT_SOURCE_DIR}/lessons")
+    set(screenshot "${PROJECT_SOURCE_DIR}/docs/screenshots/${name}.png")
+    if(LESSON_FROM)
+        set(folder "${PROJECT_SOURCE_DIR}/${LESSON_FROM}")
+        set(screenshot "${folder}/${name}.png")
+    endif()
+    set(source "${folder}/${name}.cpp")
     if(NOT EXISTS "${source}")
-        message(FATAL_ERROR "add_lesson(${name}): lessons/${name}.cpp does not exist")
+        file(RELATIVE_PATH shown "${PROJECT_SOURCE_DIR}" "${source}")
+        message(FATAL_ERROR "add_lesson(${name}): ${shown} does not exist")
     endif()
     foreach(file IN LISTS LESSON_DATA)
         if(NOT EXISTS "${PROJECT_SOURCE_DIR}/resources/${file}")
@@ -152,7 +161,7 @@ function(add_lesson name)
         set(draws renderer)
     endif()
     set(failures "")
-    set(prints "${PROJECT_SOURCE_DIR}/lessons/${name}.prints.tsv")
+    set(prints "${folder}/${name}.prints.tsv")
     if(EXISTS "${prints}")
         lessons_read_tsv(print "${prints}")
         foreach(row IN LISTS print_rows)
@@ -160,7 +169,7 @@ function(add_lesson name)
             if(case STREQUAL "ok")
                 continue()
             elseif(NOT case IN_LIST LESSONS_FAILURES)
-                message(FATAL_ERROR "lessons/${name}.prints.tsv: '${case}' is neither ok nor a failure "
+                message(FATAL_ERROR "${name}.prints.tsv: '${case}' is neither ok nor a failure "
                                     "of lessons/failures.tsv (${LESSONS_FAILURES})")
             endif()
             list(APPEND failures "${case}")
@@ -176,7 +185,8 @@ function(add_lesson name)
     endif()
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}/bin"
         LESSON_SOURCE "${source}" LESSON_DATA "${LESSON_DATA}" LESSON_KIND ${kind}
-        LESSON_DRAWS ${draws} LESSON_FAILURES "${failures}")
+        LESSON_DRAWS ${draws} LESSON_FAILURES "${failures}" LESSON_PRINTS "${prints}"
+        LESSON_SCREENSHOT "${screenshot}")
     if(WIN32)
         windows_lesson(${name})
     endif()
@@ -196,16 +206,20 @@ endfunction()
 # lesson_list()
 #
 # Writes lessons.tsv into the build folder: the lessons add_lesson registered, in
-# order, a row each: its name, its kind (holds, until-closed) and how it draws
-# (surface, renderer). The scripts, the benchmarks and the checks read it, so the
-# add_lesson lines are the only list of lessons there is.
+# order, a row each: its name, its kind (holds, until-closed), how it draws
+# (surface, renderer), and where what it prints and its screenshot are. The
+# scripts, the benchmarks and the checks read it, so the add_lesson lines are the
+# only list of lessons there is.
 function(lesson_list)
     get_property(lessons GLOBAL PROPERTY LESSONS)
-    set(table "name\tkind\tdraws\n")
+    set(table "name\tkind\tdraws\tprints\tscreenshot\n")
     foreach(lesson IN LISTS lessons)
-        get_target_property(kind ${lesson} LESSON_KIND)
-        get_target_property(draws ${lesson} LESSON_DRAWS)
-        string(APPEND table "${lesson}\t${kind}\t${draws}\n")
+        set(row "${lesson}")
+        foreach(property KIND DRAWS PRINTS SCREENSHOT)
+            get_target_property(value ${lesson} LESSON_${property})
+            string(APPEND row "\t${value}")
+        endforeach()
+        string(APPEND table "${row}\n")
     endforeach()
     file(CONFIGURE OUTPUT "${PROJECT_BINARY_DIR}/lessons.tsv" CONTENT "${table}" @ONLY)
 endfunction()

@@ -2,7 +2,8 @@
 # includes), so that it knows every function and name of the SDL it is built with,
 # and a later lesson's calls are traced and shown as well as these lessons' are.
 #
-# sdl_headers_read(<SDL.h folder> <prefix>) sets, in the caller's scope:
+# sdl_headers_read(<SDL.h folder> <prefix> [<folder of SDL_config.h>]) sets, in the
+# caller's scope:
 #   <prefix>_functions  the functions SDL.h declares (SDL_main aside)
 #   <prefix>_aliases    "<name>=<function>" where SDL's name is a plain alias of a
 #                       function (SDL_BlitSurface=SDL_UpperBlit)
@@ -18,34 +19,41 @@
 # its fields), e (an SDL_Event, by its type and key), s (a surface, with its size
 # and format), or E<n>/F<n>: a value, or flags, named by the n-th enumeration.
 
-# The declarations' text, one a list item: the ';' that end them made '@'.
-function(sdl_headers_text variable folder)
-    set(headers SDL.h)
-    set(read "")
+# The declarations' text as the lessons' compiler sees it, so that only what this
+# platform declares is read (SDL_system.h declares WinRT's names only for WinRT):
+# SDL.h preprocessed, its macros kept (-dD) and DECLSPEC and SDLCALL left as
+# words to find declarations by, and of that only what SDL's own headers say,
+# found by the compiler's line markers. The ';' that end declarations are made
+# '@', out of the list's way.
+function(sdl_headers_text variable folder config)
+    separate_arguments(flags NATIVE_COMMAND "${CMAKE_CXX_FLAGS}")
+    if(config)
+        list(APPEND flags "-I${config}")
+    endif()
+    execute_process(
+        COMMAND "${CMAKE_CXX_COMPILER}" ${flags} -E -dD -DDECLSPEC=DECLSPEC -DSDLCALL=SDLCALL
+                "-I${folder}" "${folder}/SDL.h"
+        OUTPUT_VARIABLE preprocessed ERROR_VARIABLE errors RESULT_VARIABLE failed)
+    if(failed)
+        message(FATAL_ERROR "${CMAKE_CXX_COMPILER} could not preprocess ${folder}/SDL.h:\n${errors}")
+    endif()
+    string(REPLACE ";" "@" preprocessed "${preprocessed}")
+    string(REGEX REPLACE "(^|\n)# [0-9]+ \"([^\"\n]*)\"[^\n]*" ";\\2\n" chunks "${preprocessed}")
     set(all "")
-    while(headers)
-        list(POP_FRONT headers header)
-        if(header IN_LIST read OR NOT EXISTS "${folder}/${header}")
-            continue()
+    foreach(chunk IN LISTS chunks)
+        string(FIND "${chunk}" "\n" end)
+        string(SUBSTRING "${chunk}" 0 ${end} file)
+        get_filename_component(file "${file}" DIRECTORY)
+        if(file STREQUAL folder)
+            string(SUBSTRING "${chunk}" ${end} -1 chunk)
+            string(APPEND all "${chunk}")
         endif()
-        list(APPEND read "${header}")
-        file(READ "${folder}/${header}" text)
-        string(REGEX MATCHALL "#include \"SDL[A-Za-z0-9_]*\\.h\"" includes "${text}")
-        foreach(include IN LISTS includes)
-            string(REGEX REPLACE "#include \"(.*)\"" "\\1" include "${include}")
-            list(APPEND headers "${include}")
-        endforeach()
-        string(APPEND all "${text}\n")
-    endwhile()
-    # Comments out (one could hold a '}' or a ';'), and ';' out of the list's way.
-    string(REPLACE ";" "@" all "${all}")
-    string(REGEX REPLACE "/\\*[^*]*\\*+([^/*][^*]*\\*+)*/" " " all "${all}")
-    string(REGEX REPLACE "//[^\n]*" "" all "${all}")
+    endforeach()
     set(${variable} "${all}" PARENT_SCOPE)
 endfunction()
 
 function(sdl_headers_read folder prefix)
-    sdl_headers_text(text "${folder}")
+    sdl_headers_text(text "${folder}" "${ARGN}")
 
     # The enumerations, and the names of SDL_Init's flags.
     set(enums "")
@@ -101,7 +109,7 @@ function(sdl_headers_read folder prefix)
     # The functions, each with how its arguments and result read.
     set(functions "")
     set(shapes "")
-    string(REGEX MATCHALL "extern DECLSPEC[^@(]*SDLCALL[ \t\r\n*]*SDL_[A-Za-z0-9_]+[ \t\r\n]*\\([^@]*@"
+    string(REGEX MATCHALL "extern[ \t\r\n]+DECLSPEC[^@(]*SDLCALL[ \t\r\n*]*SDL_[A-Za-z0-9_]+[ \t\r\n]*\\([^@]*@"
            declared "${text}")
     foreach(declaration IN LISTS declared)
         string(REGEX MATCH "SDLCALL[ \t\r\n*]*(SDL_[A-Za-z0-9_]+)[ \t\r\n]*\\((.*)\\)[^)]*@$" ignored "${declaration}")
@@ -111,7 +119,8 @@ function(sdl_headers_read folder prefix)
             continue()
         endif()
         list(APPEND functions "${name}")
-        string(REGEX REPLACE "^extern DECLSPEC[ \t\r\n]*(.*)SDLCALL.*" "\\1" returns "${declaration}")
+        string(REGEX REPLACE "^extern[ \t\r\n]+DECLSPEC[ \t\r\n]*(.*)SDLCALL.*" "\\1" returns "${declaration}")
+        string(REGEX REPLACE "[ \t\r\n]+" " " returns "${returns}")
         set(result p)
         if(returns MATCHES "SDL_Surface[ \t\r\n]*\\*")
             set(result s)

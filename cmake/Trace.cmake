@@ -45,7 +45,16 @@ function(lessons_trace_setup)
     set(out "${PROJECT_BINARY_DIR}/lessons_trace")
 
     lessons_trace_sdl_folder(sdl_folder)
-    sdl_headers_read("${sdl_folder}" sdl)
+    # SDL2 built from source with the lessons writes its SDL_config.h only as the
+    # build is generated, after this reads SDL's headers; what it will hold is
+    # there already.
+    set(config "")
+    FetchContent_GetProperties(SDL2 BINARY_DIR sdl_binary)
+    if(NOT EXISTS "${sdl_folder}/SDL_config.h" AND EXISTS "${sdl_binary}/SDL_config.h.intermediate")
+        set(config "${out}/sdl_config")
+        configure_file("${sdl_binary}/SDL_config.h.intermediate" "${config}/SDL_config.h" COPYONLY)
+    endif()
+    sdl_headers_read("${sdl_folder}" sdl ${config})
     # Each SDL function's name becomes a macro of its own for its recorder.
     string(CONCAT text "// Written by cmake/Trace.cmake from ${sdl_folder}/SDL.h and the headers it\n"
                        "// includes: every SDL function, traced (tools/trace/lessons_trace.hpp).\n")

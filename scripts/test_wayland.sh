@@ -14,8 +14,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 if [ "${1:-}" != --on-compositor ]; then
     no_arguments "$@"
     "$root/scripts/lib/install_deps.sh" --for lessons --for wayland
-    echo "== Building the lessons and lesson_check in $root/build/native"
-    sh "$root/scripts/lib/build.sh" native
+    # With the tests' example lessons, one of each kind (tests/new_lessons/).
+    echo "== Building the lessons and lesson_check in $root/build/wayland"
+    sh "$root/scripts/lib/build.sh" native -B "$root/build/wayland" -DLESSONS_EXAMPLES=ON
     sh "$root/scripts/lib/with_weston.sh" sh "$0" --on-compositor
     exit
 fi
@@ -28,7 +29,8 @@ unset SDL_VIDEODRIVER
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-check="$root/build/native/bin/lesson_check"
+build="$root/build/wayland"
+check="$build/bin/lesson_check"
 # shellcheck source=lib/observe.sh
 . "$root/scripts/lib/observe.sh"
 OBSERVE_LIMIT=60
@@ -37,7 +39,7 @@ OBSERVE_LIMIT=60
 OBSERVE_CLOSE=1500
 
 while read -r lesson _ <&3; do
-    program="$root/build/native/bin/$lesson"
+    program="$build/bin/$lesson"
     dir="$work/$lesson"
     observe "$dir" "$program" &
     running=$!
@@ -55,7 +57,7 @@ while read -r lesson _ <&3; do
     # hold spaces.
     shots_newest_first=$(find "$dir" -mindepth 2 -maxdepth 2 -name "*.png" | sort -rV)
     while IFS= read -r shot; do
-        if [ -n "$shot" ] && lesson_check_on "$dir" lesson "$lesson" --frame "$shot" >/dev/null 2>&1; then
+        if [ -n "$shot" ] && lesson_check_on "$dir" lesson "$lesson" --pointer --frame "$shot" >/dev/null 2>&1; then
             found=$shot
             break
         fi
@@ -64,17 +66,17 @@ $shots_newest_first
 EOF
     failures=0
     if [ -n "$found" ]; then
-        verdict "$dir" lesson "$lesson" --frame "$found"
+        verdict "$dir" lesson "$lesson" --pointer --frame "$found"
     else
         echo "In none of the $shots screenshots taken while it ran:"
         verdict "$dir" lesson "$lesson"
         last=$(printf '%s\n' "$shots_newest_first" | head -n 1)
-        [ -z "$last" ] || { cp "$last" "$root/build/native/wayland-$lesson-last-screenshot.png" &&
-            echo "The last screenshot: $root/build/native/wayland-$lesson-last-screenshot.png"; }
+        [ -z "$last" ] || { cp "$last" "$build/$lesson-last-screenshot.png" &&
+            echo "The last screenshot: $build/$lesson-last-screenshot.png"; }
     fi
     [ "$failures" -eq 0 ] || failed=1
 done 3<<EOF
-$(lesson_rows "$root/build/native/lessons.tsv")
+$(lesson_rows "$build/lessons.tsv")
 EOF
 if [ "${failed:-0}" -ne 0 ]; then
     echo "Wayland: a check failed"

@@ -21,10 +21,13 @@ build="$root/build/windows"
 "$root/scripts/lib/install_deps.sh" --for lessons --for windows
 
 echo "== Building the lessons for Windows (MinGW-w64) in $build"
-sh "$root/scripts/lib/build.sh" windows -DLESSONS_TRACE=ON
+# With the tests' example lessons, one of each kind (tests/new_lessons/).
+sh "$root/scripts/lib/build.sh" windows -DLESSONS_TRACE=ON -DLESSONS_EXAMPLES=ON
 # lesson_check, from the plain native build.
 LESSONS_BUILD_TARGET=lesson_check sh "$root/scripts/lib/build.sh" native
 check="$root/build/native/bin/lesson_check"
+# lesson_check reads what each lesson promises from the Windows build's own list.
+lessons_table="$build/lessons.tsv"
 
 work=$(mktemp -d)
 export WINEPREFIX="$work/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C.UTF-8
@@ -48,8 +51,9 @@ timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_D
 # shellcheck source=lib/observe.sh
 . "$root/scripts/lib/observe.sh"
 # Headless: SDL's dummy driver saves each picture shown as a BMP. Half a second
-# into the first, the lesson is asked to close.
-export SDL_VIDEODRIVER=dummy SDL_VIDEO_DUMMY_SAVE_FRAMES=1 OBSERVE_CLOSE=frame
+# into the first, the lesson is asked to close: Wine dies of SIGTERM, but turns
+# SIGINT into the console's Ctrl+C, which SDL makes SDL_QUIT.
+export SDL_VIDEODRIVER=dummy SDL_VIDEO_DUMMY_SAVE_FRAMES=1 OBSERVE_CLOSE=frame OBSERVE_CLOSE_SIGNAL=INT
 
 echo "== Each lesson under Wine, with arguments that are not ASCII"
 while read -r lesson _ <&3; do

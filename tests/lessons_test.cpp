@@ -89,11 +89,13 @@ INSTANTIATE_TEST_SUITE_P(, Valgrind, ::testing::ValuesIn(lessons_and_twins()),
                              return name;
                          });
 
-// The line `number` of a source of the lessons.
-std::string source_line(const std::string& file, int number)
+// The line `number` of a source of `lesson`'s: its own, beside its prints.tsv, or
+// the support library's.
+std::string source_line(const std::string& lesson, const std::string& file, int number)
 {
-    const fs::path lessons = fs::path(LESSONS_SOURCE_DIR) / "lessons";
-    std::ifstream in(fs::exists(lessons / file) ? lessons / file : lessons / "common" / file);
+    const fs::path own = fs::path(expect::prints_path(lesson)).parent_path() / file;
+    std::ifstream in(fs::exists(own) ? own
+                                     : fs::path(LESSONS_SOURCE_DIR) / "lessons" / "common" / file);
     std::string line;
     for (int i = 0; i < number && std::getline(in, line); ++i) {
     }
@@ -109,7 +111,7 @@ TEST_P(Trace, TheTwinKeepsThePromiseAndListsEachCallAtItsLine)
     expect_kept_its_promise(lesson, traced);
     ASSERT_FALSE(traced.calls.empty()) << "no call traced:\n" << traced.err;
     for (const harness::Call& call : traced.calls) {
-        const std::string written = source_line(call.file, call.line);
+        const std::string written = source_line(lesson, call.file, call.line);
         const std::string name = call.name.substr(call.name.rfind(':') + 1);
         EXPECT_NE(written.find(name + "("), std::string::npos)
             << call.file << ":" << call.line << " is \"" << written << "\", not a call of " << name;

@@ -78,9 +78,9 @@ else
             grep -q " $check\( \|$\)" "$work/list" || fail "no check $check"
         done
     done
-    grep -qx "scratch_events	until-closed	surface" build/test/lessons.tsv ||
+    grep -q "^scratch_events	until-closed	surface	" build/test/lessons.tsv ||
         fail "scratch_events is not known to run until closed: $(cat build/test/lessons.tsv)"
-    grep -qx "scratch_renderer	holds	renderer" build/test/lessons.tsv ||
+    grep -q "^scratch_renderer	holds	renderer	" build/test/lessons.tsv ||
         fail "scratch_renderer is not known to draw with the renderer: $(cat build/test/lessons.tsv)"
     run_checks "$checks" || { cat "$work/log"; fail "a check that covers every lesson failed"; }
 

@@ -175,17 +175,24 @@ long differences(const Picture& a, const Picture& b)
     return count;
 }
 
-bool contains(const Picture& whole, const Picture& part)
+bool contains(const Picture& whole, const Picture& part, long allowed)
 {
     const std::size_t row_bytes = static_cast<std::size_t>(part.width) * 3;
     for (int top = 0; top + part.height <= whole.height; ++top) {
         for (int left = 0; left + part.width <= whole.width; ++left) {
-            bool same = true;
-            for (int y = 0; same && y < part.height; ++y) {
-                const std::size_t at = (static_cast<std::size_t>(top + y) * whole.width + left) * 3;
-                same = std::memcmp(&whole.rgb[at], &part.rgb[y * row_bytes], row_bytes) == 0;
+            long differing = 0;
+            for (int y = 0; differing <= allowed && y < part.height; ++y) {
+                const std::uint8_t* seen =
+                    &whole.rgb[(static_cast<std::size_t>(top + y) * whole.width + left) * 3];
+                const std::uint8_t* wanted = &part.rgb[y * row_bytes];
+                if (std::memcmp(seen, wanted, row_bytes) == 0) {
+                    continue;
+                }
+                for (int x = 0; differing <= allowed && x < part.width; ++x) {
+                    differing += std::memcmp(seen + 3 * x, wanted + 3 * x, 3) != 0;
+                }
             }
-            if (same) {
+            if (differing <= allowed) {
                 return true;
             }
         }

@@ -27,7 +27,8 @@ bool save_bmp(const std::string& path, const Picture& picture);
 // when their sizes differ.
 long differences(const Picture& a, const Picture& b);
 
-// Whether `part` appears, pixel for pixel, somewhere in `whole`.
-bool contains(const Picture& whole, const Picture& part);
+// Whether `part` appears, pixel for pixel, somewhere in `whole`, all but at most
+// `allowed` of its pixels (where a screen's pointer may lie over it).
+bool contains(const Picture& whole, const Picture& part, long allowed = 0);
 
 } // namespace picture

@@ -6,20 +6,20 @@
 now_ms() { date +%s%3N; }
 
 # observe <dir> <command...>
-# Runs the command with <dir> as its working directory and reads its standard
-# output through a pipe, as a terminal or another program would, noting when the
-# last line arrived. With OBSERVE_CLOSE set, it asks the program to close its
-# window, as SIGTERM does (SDL makes it SDL_QUIT, the event a window's close button
-# sends): "frame" half a second after SDL's dummy driver saved the first picture,
-# or a number of milliseconds after the start. A run still going after $OBSERVE_LIMIT
-# seconds (default 120) is a hang: it is reported, with a backtrace where gdb can
-# give one, and killed.
-# Of the pictures SDL's dummy driver saves (SDL_window*.bmp), only the first and
-# the newest are kept. Leaves in <dir>: stdout.txt, stderr.txt, status, and
-# "observed", lesson_check's options for what was seen, one a line: the first
-# picture saved, if any, as the frame, the time from the newest to the exit as
-# the hold, and the time from a close request to the exit (one written to
-# <dir>/closed_at, by this or by whoever sent it).
+# Runs the command with <dir> as its working directory and reads its standard output
+# through a pipe, as a terminal or another program would, noting when the last line
+# arrived. With OBSERVE_CLOSE set, it asks the program to close its window, as
+# SIGTERM does (SDL makes it SDL_QUIT, the event a window's close button sends;
+# OBSERVE_CLOSE_SIGNAL names another signal): "frame" half a second after SDL's
+# dummy driver saved the first picture, or a number of milliseconds after the start.
+# A run still going after $OBSERVE_LIMIT seconds (default 120) is a hang: it is
+# reported, with a backtrace where gdb can give one, and killed. Of the pictures
+# SDL's dummy driver saves (SDL_window*.bmp), only the first and the newest are
+# kept. Leaves in <dir>: stdout.txt, stderr.txt, status, and "observed",
+# lesson_check's options for what was seen, one a line: the first picture saved, if
+# any, as the frame, the time from the newest to the exit as the hold, and the time
+# from a close request to the exit (one written to <dir>/closed_at, by this or by
+# whoever sent it).
 observe() {
     dir=$1
     shift
@@ -49,7 +49,7 @@ observe() {
                 *) [ $(($(now_ms) - started)) -lt "$OBSERVE_CLOSE" ] || close=yes ;;
                 esac
                 if [ "$close" = yes ]; then
-                    kill -TERM "$pid" 2>/dev/null
+                    kill -"${OBSERVE_CLOSE_SIGNAL:-TERM}" "$pid" 2>/dev/null
                     now_ms >"$dir/closed_at"
                 fi
             fi
@@ -88,10 +88,14 @@ observe() {
 }
 
 # lesson_check_on <dir> <lesson_check arguments...>
-# Runs lesson_check on what observe saw in <dir>; returns its status.
+# Runs lesson_check on what observe saw in <dir>; returns its status. With
+# $lessons_table set, lesson_check reads the lessons from that build's lessons.tsv.
 lesson_check_on() {
     observed_in=$1
     shift
+    if [ -n "${lessons_table:-}" ]; then
+        set -- "$@" --lessons "$lessons_table"
+    fi
     set -f
     old_ifs=$IFS
     IFS='

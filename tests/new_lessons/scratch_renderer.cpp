@@ -1,9 +1,9 @@
 // Lesson 99: a rectangle drawn by the renderer
 //
-// Draw with SDL's renderer instead of the window's surface: clear the window
-// to orange, fill a blue rectangle in its middle, show it for two seconds.
-// Shows: SDL_CreateRenderer, SDL_SetRenderDrawColor, SDL_RenderClear,
-// SDL_RenderFillRect, SDL_RenderPresent.
+// Draw with SDL's renderer instead of the window's surface: fill the window
+// with orange, then a blue rectangle in its middle, show it for two seconds.
+// Shows: SDL_CreateRenderer, SDL_SetRenderDrawColor, SDL_RenderFillRect,
+// SDL_RenderPresent.
 
 #include <SDL.h>
 
@@ -27,8 +27,10 @@ int main(int argc, char* argv[])
                                           SDL_WINDOWPOS_UNDEFINED, 640, 480, SDL_WINDOW_SHOWN);
     SDL_Renderer* renderer = window != nullptr ? SDL_CreateRenderer(window, -1, 0) : nullptr;
     if (renderer != nullptr) {
+        // A null rectangle: the whole window. (SDL_RenderClear would do the same,
+        // but Debian 12's Weston shows a window cleared so as white.)
         SDL_SetRenderDrawColor(renderer, 238, 118, 33, 255);
-        SDL_RenderClear(renderer);
+        SDL_RenderFillRect(renderer, nullptr);
         SDL_Rect middle = {160, 120, 320, 240};
         SDL_SetRenderDrawColor(renderer, 33, 118, 238, 255);
         SDL_RenderFillRect(renderer, &middle);

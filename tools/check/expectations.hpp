@@ -2,11 +2,11 @@
 // native tests, the runs under Wine and on Wayland and the browser tests all
 // observe a lesson their own way and hand what they saw to these checks.
 //
-// Each lesson promises what its own files say: the lines of
-// lessons/<name>.prints.tsv (case "ok"), where "%p" stands for a non-null pointer
-// as the C library prints it (0x55d0c..., 0000000000C82870), and the picture
-// docs/screenshots/<name>.png (found anywhere in a larger picture, such as a whole
-// screen), which it shows first. Then, by its kind (its build's lessons.tsv, which
+// Each lesson promises what its own files say (its build's lessons.tsv names them):
+// the lines of lessons/<name>.prints.tsv (case "ok"), where "%p" stands for a
+// non-null pointer as the C library prints it (0x55d0c..., 0000000000C82870), and
+// the picture docs/screenshots/<name>.png (found anywhere in a larger picture,
+// such as a whole screen), which it shows first. Then, by its kind (its build's lessons.tsv, which
 // tells it from the lesson's calls):
 //   - a lesson that holds its picture holds it for 2000 ms after showing it, a
 //     close request or not, then exits with status 0, each line reaching its
@@ -39,18 +39,24 @@ struct Run {
     double hold_ms = -1;                   // from the last picture shown to the exit
     double last_line_lead_ms = -1;         // from the last line reaching its reader to the exit
     double closed_ms = -1;                 // from a close request to the exit, if one was made
+    long covered =
+        0; // how many of the picture's pixels something of the screen may cover (a pointer)
 };
 
 // A lesson as its build lists it (lessons.tsv): its name, its kind ("holds" or
-// "until-closed") and how it draws ("surface" or "renderer").
+// "until-closed"), how it draws ("surface" or "renderer"), and where its
+// prints.tsv and its screenshot are.
 struct Lesson {
     std::string name;
     std::string kind;
     std::string draws;
+    std::string prints;
+    std::string screenshot;
 };
 
-// The lessons of this build, in order.
+// The lessons of this build (or of the lessons.tsv use_table names), in order.
 std::vector<Lesson> lessons();
+void use_table(const std::string& path);
 
 // Splits output into lines, dropping a trailing "\r" from each.
 std::vector<std::string> split_lines(const std::string& text);

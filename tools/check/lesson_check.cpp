@@ -14,6 +14,10 @@
 //          --hold-ms <ms>   from the picture being shown to the exit
 //          --lead-ms <ms>   from its last line reaching the reader to the exit
 //          --closed-ms <ms> from the request to close its window to the exit
+//          --lessons <file> the lessons.tsv of the build the lesson is from, where
+//                           not lesson_check's own
+//          --pointer        the frame is a screen whose pointer may lie over the
+//                           picture (32x32 pixels of it may differ)
 //          --screenshot <file>  the picture a lesson must show, where not its own
 //                               (an edit of it: lesson mode only)
 // Prints "ok" or the problems, and exits 0 or 1 accordingly (2 for bad usage).
@@ -29,7 +33,7 @@
 
 int main(int argc, char* argv[])
 {
-    if (argc < 3 || (argc - 3) % 2 != 0) {
+    if (argc < 3) {
         std::fprintf(stderr, "usage: lesson_check lesson <name> | load-failure[-named] <file> | "
                              "failure <name>.<what-if> "
                              "--stdout F --status N [--frame F] [--hold-ms MS] [--lead-ms MS] "
@@ -39,10 +43,22 @@ int main(int argc, char* argv[])
     const std::string mode = argv[1];
     const std::string subject = argv[2];
     std::map<std::string, std::string> option;
-    for (int i = 3; i + 1 < argc; i += 2) {
+    for (int i = 3; i < argc; i += 2) {
+        if (std::string(argv[i]) == "--pointer") {
+            option["--pointer"] = "yes";
+            --i; // a flag, with no value after it
+            continue;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "lesson_check: %s needs a value\n", argv[i]);
+            return 2;
+        }
         option[argv[i]] = argv[i + 1];
     }
 
+    if (!option["--lessons"].empty()) {
+        expect::use_table(option["--lessons"]);
+    }
     expect::Run run;
     std::ifstream out(option["--stdout"], std::ios::binary);
     if (!out || option["--status"].empty()) {
@@ -68,6 +84,9 @@ int main(int argc, char* argv[])
     }
     if (!option["--lead-ms"].empty()) {
         run.last_line_lead_ms = std::atof(option["--lead-ms"].c_str());
+    }
+    if (!option["--pointer"].empty()) {
+        run.covered = 32 * 32;
     }
     if (!option["--closed-ms"].empty()) {
         run.closed_ms = std::atof(option["--closed-ms"].c_str());
