@@ -10,7 +10,14 @@
 
 #include <cstdlib>
 
+#ifdef LESSON_EDIT
+// An edit run in the page: its main, declared either way, is called through a
+// function of C's name (web/run/compiler.mjs adds it to the edit).
+extern "C" int lesson_edit_main(int argc, char* argv[]);
+#define lesson_main lesson_edit_main
+#else
 int lesson_main(int argc, char* argv[]);
+#endif
 
 int main(int argc, char* argv[])
 {

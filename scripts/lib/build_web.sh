@@ -24,6 +24,8 @@ export LESSONS_SDL2_WEB EMSCRIPTEN_ROOT
 # npm packages (web/package.json).
 sh "$root/scripts/lib/npm_ci.sh" "$root/web" "the web pages' npm packages"
 LESSONS_CLOSURE_COMPILER="$root/web/node_modules/.bin/google-closure-compiler"
-export LESSONS_CLOSURE_COMPILER
+# The compressed forms of the pages' big files (the in-page compiler's), made once.
+LESSONS_COMPRESSED_CACHE="$(cache_dir)/compressed"
+export LESSONS_CLOSURE_COMPILER LESSONS_COMPRESSED_CACHE
 echo "== Building the lessons for the web (Emscripten, preset $1)"
 sh "$root/scripts/lib/build.sh" "$@"

@@ -62,15 +62,16 @@ fi
 # a lesson links only what it calls, so one that draws on its window's surface
 # downloads none of the renderer (measured: lesson01's program is the same size,
 # 2 bytes apart). SDL_LEAN_AND_MEAN leaves out the blitters specialised for speed;
-# the generic one converts the lessons' pictures exactly alike. Built for size
-# (-Oz), static, as a web program links it, and position-independent, as the
-# program an edited lesson is loaded into (MAIN_MODULE) needs: that adds nothing
-# to a lesson's own program once linked.
+# the generic one converts the lessons' pictures exactly alike. It would leave out
+# the software renderer too, the only one a page without OpenGL has: that is kept.
+# Built for size (-Oz), static, as a web program links it, and position-independent,
+# as the program an edited lesson is loaded into (MAIN_MODULE) needs: that adds
+# nothing to a lesson's own program once linked.
 set -- -DSDL_SHARED=OFF -DSDL_TEST=OFF -DSDL_AUDIO=OFF -DSDL_RENDER=ON -DSDL_JOYSTICK=OFF \
     -DSDL_HAPTIC=OFF -DSDL_HIDAPI=OFF -DSDL_POWER=OFF -DSDL_THREADS=OFF -DSDL_SENSOR=OFF \
     -DSDL_LOCALE=OFF -DSDL_MISC=OFF -DSDL_FILESYSTEM=OFF -DSDL_LOADSO=OFF -DSDL_OPENGL=OFF \
     -DSDL_OPENGLES=OFF -DSDL_DUMMYVIDEO=OFF -DCMAKE_BUILD_TYPE=MinSizeRel \
-    "-DCMAKE_C_FLAGS_MINSIZEREL=-Oz -DNDEBUG" "-DCMAKE_C_FLAGS=-DSDL_LEAN_AND_MEAN=1 -fPIC"
+    "-DCMAKE_C_FLAGS_MINSIZEREL=-Oz -DNDEBUG" "-DCMAKE_C_FLAGS=-DSDL_LEAN_AND_MEAN=1 -DSDL_VIDEO_RENDER_SW=1 -fPIC"
 key=$(printf '%s\n' "$@" | cksum | cut -d ' ' -f 1)
 prefix="$(cache_dir)/sdl2-$version-$compiler-$key"
 if [ -f "$prefix/.complete" ]; then

@@ -67,6 +67,12 @@ async function instrument(wasm, sleepers) {
   const { default: binaryen } = await import(new URL("binaryen.js", import.meta.url).href);
   const module = binaryen.readBinary(wasm);
   try {
+    // EM_ASM and its kin run JavaScript of the program's own, which the page's
+    // program has none of for an edit.
+    for (let i = 0; i < module.getNumFunctions(); i++) {
+      const { module: from, base } = binaryen.getFunctionInfo(module.getFunctionByIndex(i));
+      if (from && /^emscripten_asm_const/.test(base)) return null;
+    }
     module.setFeatures(binaryen.Features.MVP | binaryen.Features.MutableGlobals | binaryen.Features.SignExt);
     // First the calls the program counts, at each function's start and loop's: the
     // way a loop that never hands the page back is stopped, in every browser.
@@ -83,6 +89,36 @@ async function instrument(wasm, sleepers) {
   }
 }
 
+// Added to the end of an edit, whose main is compiled as lesson_main: the page's
+// program calls it by this name, whether it takes argc and argv or nothing. Its
+// lines come after the edit's, so that the messages' line numbers are the edit's;
+// a message about them means the edit has no main the page can run.
+const ENTRY = `
+#include <type_traits>
+template <typename Lesson> int lesson_call(Lesson lesson, int argc, char* argv[])
+{
+    if constexpr (std::is_invocable_v<Lesson, int, char**>)
+        return lesson(argc, argv);
+    else
+        return lesson();
+}
+extern "C" int lesson_edit_main(int argc, char* argv[])
+{
+    return lesson_call(&lesson_main, argc, argv);
+}
+`;
+const JAVASCRIPT = "it runs JavaScript of its own (EM_ASM), which an edit cannot";
+const NO_MAIN = "no main for the page to run: int main(int argc, char* argv[]) or int main()";
+
+// The messages about the edit, those about what was added to it made one.
+function messagesOf(log, file, source) {
+  const lines = source.split("\n").length;
+  const messages = messagesIn(log, file);
+  const own = messages.filter((message) => message.file !== file || message.line <= lines);
+  if (own.length === messages.length) return messages;
+  return [...own, { file, line: lines, column: 1, severity: "error", text: NO_MAIN }];
+}
+
 async function compile({ lesson, source, traced }) {
   const started = performance.now();
   const { config, files, pch } = await prepare();
@@ -94,13 +130,13 @@ async function compile({ lesson, source, traced }) {
   const capture = (chunk) => chunk && (log += new TextDecoder().decode(chunk));
   const options = { stdout: capture, stderr: capture, fetchProgress: () => {} };
   const fill = (args) => args.map((arg) => arg.replaceAll("{lesson}", lesson));
-  const tree = { ...files, pch: { ...files.pch, [`${kind}.pch`]: pch[kind] }, edit: { [file]: source } };
+  const tree = { ...files, pch: { ...files.pch, [`${kind}.pch`]: pch[kind] }, edit: { [file]: source + ENTRY } };
   let compiled;
   try {
     compiled = await runLLVM(fill(config.cc1[kind]), tree, options);
   } catch (error) {
     if (!(error instanceof Exit)) throw error;
-    return { ok: false, why: "it does not compile", messages: messagesIn(log, file), log };
+    return { ok: false, why: "it does not compile", messages: messagesOf(log, file, source), log };
   }
   const compiledAt = performance.now();
   let linked;
@@ -112,20 +148,22 @@ async function compile({ lesson, source, traced }) {
   }
   const linkedAt = performance.now();
   const wasm = await instrument(linked.edit[`${lesson}.wasm`], config.sleepers);
+  if (!wasm) return { ok: false, why: JAVASCRIPT, messages: messagesOf(log, file, source), log };
   const ms = {
     load: Math.round(loaded - started),
     compile: Math.round(compiledAt - loaded),
     link: Math.round(linkedAt - compiledAt),
     instrument: Math.round(performance.now() - linkedAt),
   };
-  return { ok: true, wasm, messages: messagesIn(log, file), log, ms };
+  return { ok: true, wasm, messages: messagesOf(log, file, source), log, ms };
 }
 
 self.onmessage = async ({ data }) => {
   if (data.prepare) {
     prepare().then(
       () => self.postMessage({ id: data.id, ok: true }),
-      (error) => self.postMessage({ id: data.id, ok: false, why: `the compiler could not be loaded: ${error.message}` }),
+      (error) =>
+        self.postMessage({ id: data.id, ok: false, why: `the compiler could not be loaded: ${error.message}` }),
     );
     return;
   }

@@ -58,38 +58,48 @@
       tell(message);
     };
     lastTurn = performance.now();
-    window.createEditRuntime({
-      canvas,
-      arguments: [],
-      // The edit, loaded before main as the program's own library.
-      dynamicLibraries: [URL.createObjectURL(new Blob([side], { type: "application/wasm" }))],
-      preRun: [
-        (made) => {
-          Object.assign(made.ENV, { SDL_EMSCRIPTEN_KEYBOARD_ELEMENT: "#canvas" }, env);
-          for (const { path, bytes } of data) {
-            made.FS.mkdirTree(path.slice(0, path.lastIndexOf("/")));
-            made.FS.writeFile(path, new Uint8Array(bytes));
-          }
+    window
+      .createEditRuntime({
+        canvas,
+        arguments: [],
+        // The edit, loaded before main as the program's own library.
+        dynamicLibraries: [URL.createObjectURL(new Blob([side], { type: "application/wasm" }))],
+        preRun: [
+          (made) => {
+            Object.assign(made.ENV, { SDL_EMSCRIPTEN_KEYBOARD_ELEMENT: "#canvas" }, env);
+            for (const { path, bytes } of data) {
+              made.FS.mkdirTree(path.slice(0, path.lastIndexOf("/")));
+              made.FS.writeFile(path, new Uint8Array(bytes));
+            }
+          },
+        ],
+        instantiateWasm(imports, instantiated) {
+          imports.env.__asyncify_state = asyncify.state;
+          imports.env.__asyncify_data = asyncify.data;
+          imports.env.log_execution = () => {
+            if ((++counted & 0xffff) === 0 && performance.now() - lastTurn > STUCK_MS) throw stuck();
+          };
+          // Its module too: the program reads how to link the edit from it.
+          runtime
+            .then((module) => WebAssembly.instantiate(module, imports).then((instance) => [instance, module]))
+            .then(
+              ([instance, module]) => instantiated(instance, module),
+              (error) => end({ stopped: `the program could not be loaded: ${error}` }),
+            );
+          return {};
         },
-      ],
-      instantiateWasm(imports, instantiated) {
-        imports.env.__asyncify_state = asyncify.state;
-        imports.env.__asyncify_data = asyncify.data;
-        imports.env.log_execution = () => {
-          if ((++counted & 0xffff) === 0 && performance.now() - lastTurn > STUCK_MS) throw stuck();
-        };
-        // Its module too: the program reads how to link the edit from it.
-        runtime.then((module) => WebAssembly.instantiate(module, imports).then((instance) => [instance, module])).then(
-          ([instance, module]) => instantiated(instance, module),
-          (error) => end({ stopped: `the program could not be loaded: ${error}` }),
-        );
-        return {};
-      },
-      print: (line) => tell({ print: line }),
-      printErr: (line) => tell({ printErr: line }),
-      onExit: (status) => end({ exit: status }),
-      onAbort: (what) => end({ stopped: String(what) }),
-    }).then((made) => (program = made));
+        print: (line) => tell({ print: line }),
+        printErr: (line) => tell({ printErr: line }),
+        onExit: (status) => end({ exit: status }),
+        onAbort: (what) => end({ stopped: String(what) }),
+        // An error out of the program comes here before it is thrown on: the
+        // browser would not tell this frame of it (its scripts are the page's).
+        quit: (status, error) => {
+          if (error?.name !== "ExitStatus") end({ stopped: stoppedFor ?? `it failed: ${error?.message ?? error}` });
+          throw error;
+        },
+      })
+      .then((made) => (program = made));
     // An exception out of the program, the watchdog's among them, ends it here.
     window.onerror = (message) => {
       end({ stopped: stoppedFor ?? String(message) });
