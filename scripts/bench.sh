@@ -1,29 +1,44 @@
 #!/bin/sh
 # The benchmark: builds the lessons and their floor programs in build/benchmark/
 # (the CMake preset "benchmark", a Release build), then times each on SDL's dummy
-# driver, on a virtual X server and on a Wayland compositor (Weston).
-# Usage: bench.sh [runs]   (default 50; the medians are printed)
+# driver, on a virtual X server and on a Wayland compositor (Weston). A lesson
+# that holds its picture is timed against its floor, the hold taken out; one that
+# runs until its window is closed is let draw for two seconds and closed: its first
+# frame and its CPU time a frame. --examples adds the tests' example lessons, one
+# of each kind (tests/new_lessons/).
+# Usage: bench.sh [--examples] [runs]   (default 50; the medians are printed)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=lib/common.sh
 . "$root/scripts/lib/common.sh"
-case ${1-} in -h | --help) usage; exit 0 ;; -*) refuse "unknown option '$1'" ;; esac
+examples=OFF
+case ${1-} in
+-h | --help) usage; exit 0 ;;
+--examples) examples=ON; shift ;;
+-*) refuse "unknown option '$1'" ;;
+esac
 [ "$#" -le 1 ] || refuse "it takes one number of runs at most"
 runs=${1:-50}
 case $runs in "" | *[!0-9]* | 0) refuse "the number of runs is a whole number, 1 or more, not '$runs'" ;; esac
 build="$root/build/benchmark"
 
 "$root/scripts/lib/install_deps.sh" --for lessons --for bench
-sh "$root/scripts/lib/build.sh" benchmark
+sh "$root/scripts/lib/build.sh" benchmark -DLESSONS_EXAMPLES=$examples
 
 bench="$build/bench/bench_lessons"
-# Each lesson the build lists, with its floor program if it has one ("-" if not).
+# Each lesson the build lists that holds its picture, with its floor program if it
+# has one ("-" if not); those that run until closed, apart.
 set --
-while read -r lesson; do
+loops=""
+while IFS='	' read -r lesson kind _; do
+    case $kind in
+    kind) continue ;;
+    until-closed) loops="$loops $lesson"; continue ;;
+    esac
     floor="$build/bench/floor${lesson#lesson}"
     [ -x "$floor" ] || floor=-
     set -- "$@" "$build/bin/$lesson" "$floor"
-done <"$build/lessons.txt"
+done <"$build/lessons.tsv"
 # Preloaded by name and found through LD_LIBRARY_PATH: the loader splits LD_PRELOAD
 # at spaces, and the checkout's path may have some.
 no_delay=libno_delay.so
@@ -40,6 +55,28 @@ status=0
 "$bench" "$runs" dummy "$no_delay" "$@" || status=$?
 sh "$root/scripts/lib/with_xvfb.sh" "$bench" "$runs" x11 "$no_delay" "$@" || status=$?
 sh "$root/scripts/lib/with_weston.sh" "$bench" "$runs" wayland "$no_delay" "$@" || status=$?
+
+if [ -n "$loops" ]; then
+    loop_runs=$((runs < 5 ? runs : 5))
+    echo
+    echo "Lessons that run until closed: medians of $loop_runs runs, each drawing two seconds, then closed."
+    echo "First frame: from its start; CPU: user and system time a frame; end: from the close request to the exit."
+    echo
+    echo "| lesson | driver | first frame ms | frames a second | CPU ms a frame | MiB | end ms |"
+    echo "|---|---|---:|---:|---:|---:|---:|"
+    # <driver> [wrapper...]: each such lesson on that driver; a function, so that the
+    # script's own arguments (the lessons that hold) stay as they are.
+    loop_bench() {
+        driver=$1
+        shift
+        for lesson in $loops; do
+            "$@" "$build/bench/bench_loop" "$loop_runs" "$driver" libframe_clock.so "$build/bin/$lesson" || status=$?
+        done
+    }
+    loop_bench dummy
+    loop_bench x11 sh "$root/scripts/lib/with_xvfb.sh"
+    loop_bench wayland sh "$root/scripts/lib/with_weston.sh"
+fi
 
 # Wall time on a shared machine wobbles by several per cent from one run of this
 # script to the next; instruction counts do not. One run each under callgrind.
