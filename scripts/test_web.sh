@@ -5,7 +5,8 @@
 # (preset "web-test", in build/web-test/), and checks them in Debian's Chromium,
 # Firefox ESR and WebKitGTK (tests/web/pages_test.mjs, on a virtual X server for
 # WebKitGTK), served by the project's own server and by Python's. First, the
-# project's server on its own (tests/web/serve_test.mjs).
+# project's server on its own (tests/web/serve_test.mjs), and a copy of the
+# project's pages rebuilt after a change (tests/web/pages_rebuilt.sh).
 # Usage: test_web.sh
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,6 +27,8 @@ sh "$root/scripts/lib/build.sh" trace
 
 echo "== The web server: compression, caching, memory, and nothing served from outside its folder or to another host"
 node --test --test-reporter=spec "$root/tests/web/serve_test.mjs"
+echo "== The pages rebuilt when what they are made from changes"
+sh "$root/tests/web/pages_rebuilt.sh" "$root"
 echo "== Each lesson's page in Chromium, Firefox ESR and WebKitGTK"
 LESSONS_ROOT="$root" LESSONS_WEB_BIN="$root/build/web/bin" LESSONS_WEB_FIXTURE_BIN="$root/build/web-test/bin" \
     LESSONS_CHECK="$root/build/trace/bin/lesson_check" LESSONS_NATIVE_BIN="$root/build/trace/bin" \
