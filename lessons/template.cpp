@@ -3,20 +3,24 @@
 // <Two or three lines: what this lesson adds to the one before it, and why.>
 // Shows: <the SDL calls this lesson introduces>.
 //
-// A new lesson, NN, is these steps and no more (the README's "Adding a lesson"):
+// A new lesson, NN, is these steps and no more (docs/adding-a-lesson.md):
 //   1. Copy this file to lessons/lessonNN.cpp. Write its opening comment as above
-//      (number, title, what it teaches, "Shows:"), delete this list, and draw
-//      where it says.
+//      (number, title, what it teaches, "Shows:"), delete this list, draw where it
+//      says, and format it: clang-format -i lessons/lessonNN.cpp. Keep main's
+//      two arguments: SDL needs that form to start a program on Windows and macOS.
 //   2. Add one line to lessons/CMakeLists.txt: add_lesson(lessonNN), or
 //      add_lesson(lessonNN DATA images/name.bmp) with the files it reads, which go
 //      under resources/.
-//   3. Write the lines it prints when all goes well to tests/expected/lessonNN.txt
-//      (%p for a pointer; an empty file if it prints nothing).
+//   3. Write what it prints to lessons/lessonNN.prints.tsv: "case<TAB>prints", then
+//      "ok<TAB>" and its lines joined by \n (%p for a pointer; nothing if none),
+//      and a row for each failure of lessons/failures.tsv it handles.
 //   4. Run sh scripts/screenshots.sh: it takes docs/screenshots/lessonNN.png, which
 //      you look at, and writes the lesson's row of the README's table.
-// Every check, benchmark and page then covers the lesson. If you like, add
-// bench/floorNN.cpp (its benchmark floor) and tests/lessonNN_test.cpp (what only
-// it does): each is found by its name.
+// The checks learn its kind from its calls: as written, it holds its picture 2000
+// ms; one that reads events (SDL_PollEvent) must instead end when its window is
+// closed; one may draw with SDL_CreateRenderer. Every check, benchmark and page
+// then covers it. If you like, add bench/floorNN.cpp (its benchmark floor) and
+// tests/lessonNN_test.cpp (what only it does): each is found by its name.
 
 #include "common/close.hpp"
 #include "common/init_surface.hpp"
