@@ -93,6 +93,7 @@ cp /etc/resolv.conf "$dir/etc/resolv.conf" 2>/dev/null || true
 host_ca=""
 if [ -r "${NODE_EXTRA_CA_CERTS:-}" ]; then
     host_ca=/etc/ssl/host-extra-ca.crt
+    mkdir -p "$dir/etc/ssl"
     cp "$NODE_EXTRA_CA_CERTS" "$dir$host_ca"
 fi
 
