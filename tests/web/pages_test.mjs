@@ -294,7 +294,7 @@ for (const engine of engines) {
             if (at > 0 && !chromium) break;
             let run = page;
             if (at === 0) {
-              await page.evaluate(() => (window.lessonExit = window.firstFrame = undefined));
+              await page.evaluate(() => (window.lessonExit = window.firstFrame = window.lastFrame = undefined));
               await page.click(`#calls button[data-what-if="${whatIf}"]`);
             } else {
               run = await open(`${ours.url}${name}.html?what-if=${whatIf}`);
