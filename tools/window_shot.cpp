@@ -24,6 +24,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -227,9 +228,29 @@ int save(const char* out, bool close)
         std::fprintf(stderr, "window_shot: no \"%s\" window appeared\n", TITLE);
         return 1;
     }
-    sleep_ms(1000); // well inside the two-second hold
+    // SDL may replace the window it first shows (SDL3 makes another for OpenGL, which
+    // its renderer can take), and the picture may come a while after the window: the
+    // newest window's, once two looks 200 ms apart agree, well inside a hold. A window
+    // not drawn yet is black: a lesson that paints its whole window black cannot be
+    // photographed.
+    sleep_ms(500);
     Picture picture;
-    if (!grab(display, window, picture) || !picture::save_png(out, picture)) {
+    Picture again;
+    bool steady = false;
+    const auto start = Clock::now();
+    while (!steady && seconds_since(start) < 10.0) {
+        window = find_window(display, DefaultRootWindow(display));
+        const auto drawn = [](const Picture& p) {
+            return std::any_of(p.rgb.begin(), p.rgb.end(), [](unsigned char c) { return c != 0; });
+        };
+        if (window != 0 && grab(display, window, picture) && drawn(picture)) {
+            sleep_ms(200);
+            steady = grab(display, window, again) && again.rgb == picture.rgb;
+        } else {
+            sleep_ms(100);
+        }
+    }
+    if (!steady || !picture::save_png(out, picture)) {
         std::fprintf(stderr, "window_shot: could not photograph the window into %s\n", out);
         return 1;
     }
@@ -282,17 +303,14 @@ int check(const char* expected_path, const std::string& kind, const std::string&
     if (window == 0) {
         fail(std::string("no viewable window titled \"") + TITLE + "\" appeared");
     } else {
-        XWindowAttributes attributes;
-        XGetWindowAttributes(display, window, &attributes);
-        if (attributes.width != 640 || attributes.height != 480) {
-            fail("the window is " + std::to_string(attributes.width) + "x" +
-                 std::to_string(attributes.height) + ", not 640x480");
-        }
-
-        // The picture may land a moment after the window maps: look until it matches.
+        // The picture may land a moment after the window maps: look until it matches,
+        // at the newest window (SDL3 may replace its first with one for OpenGL).
         Picture shown;
         long wrong = -2;
-        while (running() && seconds_since(mapped) < 1.5) {
+        while (running() && seconds_since(mapped) < 3.0) {
+            if (Window newest = find_window(display, DefaultRootWindow(display)); newest != 0) {
+                window = newest;
+            }
             if (grab(display, window, shown)) {
                 wrong = picture::differences(shown, expected);
                 if (wrong == 0) {
@@ -305,6 +323,12 @@ int check(const char* expected_path, const std::string& kind, const std::string&
             fail("the window never showed the expected picture (" + std::to_string(wrong) +
                  " pixels differ at the last look)");
             picture::save_png("window_shot_actual.png", shown);
+        }
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(display, window, &attributes);
+        if (attributes.width != 640 || attributes.height != 480) {
+            fail("the window is " + std::to_string(attributes.width) + "x" +
+                 std::to_string(attributes.height) + ", not 640x480");
         }
 
         // A picture drawn on the window's surface is drawn on the CPU: OpenGL (Mesa,
