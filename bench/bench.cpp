@@ -7,8 +7,8 @@
 // The driver is an SDL video driver (dummy, x11, wayland); x11 needs DISPLAY and
 // wayland WAYLAND_DISPLAY. The preload is a file name found through LD_LIBRARY_PATH.
 
-#include <fcntl.h>
-#include <spawn.h>
+#include "launch.hpp"
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 
@@ -20,8 +20,6 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 struct Sample {
@@ -32,34 +30,11 @@ struct Sample {
 
 Sample run_once(const std::string& program, const std::string& driver, const std::string& preload)
 {
-    std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-        if (std::strncmp(*e, "SDL_VIDEODRIVER=", 16) != 0 &&
-            std::strncmp(*e, "LD_PRELOAD=", 11) != 0) {
-            env.emplace_back(*e);
-        }
-    }
-    env.push_back("SDL_VIDEODRIVER=" + driver);
-    if (!preload.empty()) {
-        env.push_back("LD_PRELOAD=" + preload);
-    }
-    std::vector<char*> envp;
-    for (std::string& e : env) {
-        envp.push_back(e.data());
-    }
-    envp.push_back(nullptr);
-    std::string name = program;
-    char* argv[] = {name.data(), nullptr};
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-
+    Launch launch(program, driver, preload);
     Sample sample;
     const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()) != 0) {
+    const pid_t pid = launch.spawn();
+    if (pid < 0) {
         std::perror(program.c_str());
         std::exit(1);
     }
@@ -70,7 +45,6 @@ Sample run_once(const std::string& program, const std::string& driver, const std
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     sample.mib = usage.ru_maxrss / 1024.0;
     sample.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    posix_spawn_file_actions_destroy(&actions);
     return sample;
 }
 

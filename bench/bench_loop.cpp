@@ -8,9 +8,9 @@
 // The driver is an SDL video driver (dummy, x11, wayland); the preload, a file
 // name found through LD_LIBRARY_PATH, counts the frames.
 
-#include <fcntl.h>
+#include "launch.hpp"
+
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,8 +22,6 @@
 #include <ctime>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -57,33 +55,10 @@ bool run_once(const std::string& program, const std::string& driver, const std::
         return false;
     }
     close(fd);
-    std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-        if (std::strncmp(*e, "SDL_VIDEODRIVER=", 16) != 0 &&
-            std::strncmp(*e, "LD_PRELOAD=", 11) != 0) {
-            env.emplace_back(*e);
-        }
-    }
-    env.push_back("SDL_VIDEODRIVER=" + driver);
-    env.push_back("LD_PRELOAD=" + preload);
-    env.push_back(std::string("BENCH_FRAMES=") + frames_file);
-    std::vector<char*> envp;
-    for (std::string& e : env) {
-        envp.push_back(e.data());
-    }
-    envp.push_back(nullptr);
-    std::string name = program;
-    char* argv[] = {name.data(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-
+    Launch launch(program, driver, preload, {std::string("BENCH_FRAMES=") + frames_file});
     const double started = now_ms();
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
+    const pid_t pid = launch.spawn();
+    if (pid < 0) {
         std::perror(program.c_str());
         std::remove(frames_file);
         return false;
