@@ -24,6 +24,7 @@ import { existsSync, readFileSync } from "node:fs";
 import { createRequire } from "node:module";
 import { join } from "node:path";
 import { brotliCompressSync, constants, gzipSync } from "node:zlib";
+import { CHROMIUM } from "../tools/browsers.mjs";
 import { lessonsOf } from "../tools/lessons_table.mjs";
 import { serve } from "../web/serve.mjs";
 
@@ -123,19 +124,7 @@ async function load(browser, url) {
   return { firstFrame, files, sources: Buffer.from(sources), sent: counted.bytes, uncompressed: counted.uncompressed };
 }
 
-const browser = await puppeteer.launch({
-  executablePath: "/usr/bin/chromium",
-  headless: true,
-  args: [
-    "--no-sandbox",
-    "--disable-gpu",
-    "--disable-quic",
-    "--no-first-run",
-    "--disable-background-networking",
-    "--disable-component-update",
-    "--disable-sync",
-  ],
-});
+const browser = await puppeteer.launch(CHROMIUM);
 const version = await browser.version();
 // The server scripts/web.sh starts, as a learner's first visit finds it: nothing
 // warmed; the compressed forms are the build's.

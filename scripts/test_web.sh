@@ -26,11 +26,11 @@ sh "$root/scripts/lib/build_web.sh" web-test -DLESSONS_RESOURCES_DIR="$scratch/s
 sh "$root/scripts/lib/build.sh" trace
 
 echo "== The web server: compression, caching, memory, and nothing served from outside its folder or to another host"
-node --test --test-reporter=spec "$root/tests/web/serve_test.mjs"
+node --test --test-reporter=tap "$root/tests/web/serve_test.mjs"
 echo "== The pages rebuilt when what they are made from changes"
 sh "$root/tests/web/pages_rebuilt.sh" "$root"
 echo "== Each lesson's page in Chromium, Firefox ESR and WebKitGTK"
 LESSONS_ROOT="$root" LESSONS_WEB_BIN="$root/build/web/bin" LESSONS_WEB_FIXTURE_BIN="$root/build/web-test/bin" \
     LESSONS_CHECK="$root/build/trace/bin/lesson_check" LESSONS_NATIVE_BIN="$root/build/trace/bin" \
     LESSONS_SCRATCH="$scratch" timeout 2400 sh "$root/scripts/lib/with_xvfb.sh" \
-    node --test --test-reporter=spec --test-concurrency=1 "$root/tests/web/pages_test.mjs"
+    node --test --test-reporter=tap --test-concurrency=1 "$root/tests/web/pages_test.mjs"

@@ -33,26 +33,26 @@ function freePort() {
   });
 }
 
+// Debian's Chromium, as puppeteer-core launches it here and for the benchmark: no
+// sandbox (root), no GPU, none of its own connections, which a closed network refuses.
+export const CHROMIUM = {
+  executablePath: "/usr/bin/chromium",
+  headless: true,
+  args: [
+    "--no-sandbox",
+    "--disable-gpu",
+    "--disable-quic",
+    "--no-first-run",
+    "--disable-background-networking",
+    "--disable-component-update",
+    "--disable-sync",
+  ],
+};
+
 async function puppeteerBrowser(engine) {
   const puppeteer = require("puppeteer-core");
   const browser = await puppeteer.launch(
-    engine === "firefox"
-      ? { browser: "firefox", executablePath: "/usr/bin/firefox-esr", headless: true }
-      : {
-          executablePath: "/usr/bin/chromium",
-          headless: true,
-          // As the machine's own probe starts it: no sandbox (root), no GPU, none of
-          // its own connections, which this machine's closed network refuses.
-          args: [
-            "--no-sandbox",
-            "--disable-gpu",
-            "--disable-quic",
-            "--no-first-run",
-            "--disable-background-networking",
-            "--disable-component-update",
-            "--disable-sync",
-          ],
-        },
+    engine === "firefox" ? { browser: "firefox", executablePath: "/usr/bin/firefox-esr", headless: true } : CHROMIUM,
   );
   return {
     engine,
